@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, and only
+# those that are missing (apt-get update only when something must be installed).
+set -eu
+pkgs="cmake make g++ clang googletest g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 \
+xvfb xauth ffmpeg imagemagick xdotool x11-utils"
+missing=
+for p in $pkgs; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "installing:$missing"
+sudo=
+[ "$(id -u)" = 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends $missing </dev/null

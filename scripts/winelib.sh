@@ -1,0 +1,123 @@
+# Wine session helpers, sourced by scripts/wine-run, the scenario tests and the
+# demo. A session is: a private prefix (a copy of a per-tree template that was
+# booted once), its own Xvfb on a free display, and cleanup of exactly what the
+# session started. Nothing here touches ~/.wine or processes of others.
+
+WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINESERVER64=${WINESERVER64:-/usr/lib/wine/wineserver64}
+
+wine__log() { echo "wine-run: $*" >&2; }
+
+# Makes (once) the template prefix under $1; safe when several tests race.
+wine_template() {
+    local root=$1 tpl=$1/template
+    mkdir -p "$root"
+    (
+        flock 9
+        [ -f "$tpl/.vistrel-ready" ] && exit 0
+        rm -rf "$tpl"
+        wine__log "booting template prefix $tpl"
+        local xlog=$root/template-xvfb.log dfile=$root/template-display
+        rm -f "$dfile"
+        Xvfb -displayfd 8 -nolisten tcp -screen 0 1024x768x24 8>"$dfile" 2>"$xlog" &
+        local xpid=$!
+        local i
+        for i in $(seq 100); do [ -s "$dfile" ] && break; sleep 0.1; done
+        local rc=0
+        export WINEPREFIX=$tpl WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+        DISPLAY=:$(cat "$dfile") timeout -k 5 180 "$WINE64" wineboot -i >"$root/template-boot.log" 2>&1 || rc=$?
+        # A crashed program must fail its test at once, not wait in winedbg.
+        timeout -k 5 60 "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+            /t REG_DWORD /d 0 /f >>"$root/template-boot.log" 2>&1 || rc=$?
+        timeout -k 5 60 "$WINESERVER64" -w || true
+        "$WINESERVER64" -k 2>/dev/null || true
+        kill "$xpid" 2>/dev/null; wait "$xpid" 2>/dev/null
+        rm -f "$tpl/wineserver"
+        if [ $rc -ne 0 ]; then
+            wine__log "template boot failed ($rc); see $root/template-boot.log"
+            exit 1
+        fi
+        touch "$tpl/.vistrel-ready"
+    ) 9>"$root/template.lock"
+}
+
+# Copies the template into a new prefix: the immutable PE binaries are hard
+# links (fast, 700 MB otherwise), everything else is a private copy.
+wine__clone() {
+    local tpl=$1 dst=$2
+    cp -al "$tpl" "$dst" || return 1
+    (cd "$tpl" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
+        -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.acm' -o -iname '*.cpl' \
+        -o -iname '*.tlb' -o -iname '*.ax' -o -iname '*.ds' -o -iname '*.nls' \
+        -o -iname '*.com' -o -iname '*.tsp' -o -iname '*.msstyles' -o -iname '*.ttf' \
+        -o -iname '*.fon' \) -print0) >"$dst/.mutable"
+    (cd "$dst" && xargs -0 -r rm -f <.mutable)
+    (cd "$tpl" && tar -c --null -T "$dst/.mutable" -f -) | (cd "$dst" && tar -x -f -)
+    rm -f "$dst/.mutable"
+}
+
+# wine_session_begin <root> [prefix-dir]
+# Sets WINEPREFIX, DISPLAY, WINE_SESSION_DIR; with a prefix dir given the
+# prefix persists there (created from the template if missing).
+wine_session_begin() {
+    local root=$1 keep_prefix=${2:-}
+    wine_template "$root" || return 1
+    mkdir -p "$root/runs"
+    WINE_SESSION_DIR=$(mktemp -d "$root/runs/run.XXXXXX")
+    if [ -n "$keep_prefix" ]; then
+        if [ ! -f "$keep_prefix/.vistrel-ready" ]; then
+            rm -rf "$keep_prefix"; mkdir -p "$(dirname "$keep_prefix")"
+            wine__clone "$root/template" "$keep_prefix" || return 1
+        fi
+        WINE_SESSION_OWN_PREFIX=0
+        export WINEPREFIX=$keep_prefix
+    else
+        wine__clone "$root/template" "$WINE_SESSION_DIR/prefix" || return 1
+        WINE_SESSION_OWN_PREFIX=1
+        export WINEPREFIX=$WINE_SESSION_DIR/prefix
+    fi
+    export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+    if [ -n "${VISTREL_DISPLAY:-}" ]; then
+        export DISPLAY=$VISTREL_DISPLAY
+        WINE_SESSION_XVFB=
+    else
+        local dfile=$WINE_SESSION_DIR/display
+        Xvfb -displayfd 8 -nolisten tcp -screen 0 ${VISTREL_SCREEN:-1280x1024x24} \
+            8>"$dfile" 2>"$WINE_SESSION_DIR/xvfb.log" &
+        WINE_SESSION_XVFB=$!
+        local i
+        for i in $(seq 100); do [ -s "$dfile" ] && break; sleep 0.1; done
+        if [ ! -s "$dfile" ]; then wine__log "Xvfb did not start"; return 1; fi
+        export DISPLAY=:$(cat "$dfile")
+    fi
+    trap wine_session_end EXIT
+    trap 'exit 130' INT TERM
+}
+
+# wine_exec <seconds> <program> [args...]: runs a Windows program, returns its
+# exit code (124 when it had to be ended).
+wine_exec() {
+    local secs=$1; shift
+    timeout -k 5 "$secs" "$WINE64" "$@"
+}
+
+# wine_session_end [keep]: ends this session's wineserver and Xvfb; removes the
+# run folder unless asked to keep it.
+wine_session_end() {
+    local keep=${1:-${WINE_KEEP:-0}}
+    trap - EXIT
+    [ -n "${WINEPREFIX:-}" ] && timeout 20 "$WINESERVER64" -k 2>/dev/null
+    if [ -n "${WINE_SESSION_XVFB:-}" ]; then
+        kill "$WINE_SESSION_XVFB" 2>/dev/null; wait "$WINE_SESSION_XVFB" 2>/dev/null
+        WINE_SESSION_XVFB=
+    fi
+    if [ "$keep" = 0 ] && [ -n "${WINE_SESSION_DIR:-}" ]; then
+        rm -rf "$WINE_SESSION_DIR"
+    elif [ -n "${WINE_SESSION_DIR:-}" ]; then
+        wine__log "kept $WINE_SESSION_DIR"
+    fi
+    WINE_SESSION_DIR=
+}
+
+# Unix path -> the path Wine programs see (through drive Z:).
+wine_path() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }

@@ -1,0 +1,248 @@
+// Layouts against hand-made byte images, and the protocol rules over memory.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "telemetry/protocol.h"
+#include "telemetry/records.h"
+
+namespace telemetry {
+namespace {
+
+template <typename T>
+void Put(std::vector<uint8_t>& image, size_t offset, T value) {
+    std::memcpy(image.data() + offset, &value, sizeof(T));
+}
+
+TEST(RecordLayout, GpsRecordReadsFromHandMadeImage) {
+    std::vector<uint8_t> image(kGpsRecordSize, 0);
+    image[0] = 1;                                 // PublisherActive
+    image[1] = 1;                                 // FixValid
+    image[4] = 3;                                 // UserCount
+    image[20] = 0xEA; image[21] = 0x07;           // year 2026
+    image[34] = 0x2C; image[35] = 0x01;           // milliseconds 300
+    image[36] = 0x00; image[37] = 0x00; image[38] = 0x4E; image[39] = 0x42;  // 51.5f
+    image[44] = 0x02;                             // FixQuality 2
+    image[76] = 9;                                // SatellitesUsed
+    image[78] = 3;                                // FixState 3D
+    image[79] = 11;                               // SatellitesInView
+    image[80 + 11] = 32;                          // last used PRN
+    image[92 + 8 * 11 + 6] = 45;                  // Satellites[11].SignalToNoise
+    image[188] = 0x00; image[189] = 0x00; image[190] = 0x48; image[191] = 0x41;  // 12.5f knots
+    std::memcpy(&image[216], "XPRT", 4);
+
+    GpsSharedRecord r;
+    ASSERT_TRUE(SnapshotGps(image, r));
+    EXPECT_EQ(r.PublisherActive, 1);
+    EXPECT_EQ(r.FixValid, 1);
+    EXPECT_EQ(r.UserCount, 3);
+    EXPECT_EQ(r.FixTime.Year, 2026);
+    EXPECT_EQ(r.FixTime.Milliseconds, 300);
+    EXPECT_FLOAT_EQ(r.Latitude, 51.5f);
+    EXPECT_EQ(r.FixQuality, 2);
+    EXPECT_EQ(r.SatellitesUsed, 9);
+    EXPECT_EQ(r.FixState, kFix3D);
+    EXPECT_EQ(r.SatellitesInView, 11);
+    EXPECT_EQ(r.UsedPrns[11], 32);
+    EXPECT_EQ(r.Satellites[11].SignalToNoise, 45);
+    EXPECT_FLOAT_EQ(r.SpeedKnots, 12.5f);
+    EXPECT_EQ(r.Signature, kGpsSignature);
+}
+
+TEST(RecordLayout, ObdAndOsdFieldsSitWhereOtherProgramsWriteThem) {
+    std::vector<uint8_t> obd(kObdMinSize, 0);
+    obd[2] = kLinkWorking;
+    Put<uint32_t>(obd, 40, 0x3000);
+    Put<uint32_t>(obd, 120, 0x1A2B3C4D);  // PID 0x0C, engine speed slot
+    Put<uint32_t>(obd, 124, 88);          // PID 0x0D, km/h
+    Put<uint32_t>(obd, 9736, 123456);
+    Put<uint16_t>(obd, 9748, 2950);
+    Put<uint16_t>(obd, 9750, 3110);
+    ObdSharedRecord o;
+    ASSERT_TRUE(SnapshotObd(obd, o));
+    EXPECT_EQ(o.LinkState, kLinkWorking);
+    EXPECT_EQ(o.RequestedPids, 0x3000u);
+    EXPECT_EQ(PidValue(o, kPidEngineRpm), 0x3C4D);  // readers take the low 16 bits
+    EXPECT_EQ(PidValue(o, kPidVehicleSpeed), 88);
+    EXPECT_EQ(PidValue(o, 40), 0);                  // no slot beyond the 32 PIDs
+    EXPECT_EQ(o.Odometer, 123456u);
+    EXPECT_EQ(o.StMpg, 2950);
+    EXPECT_EQ(o.LtMpg, 3110);
+
+    std::vector<uint8_t> osd(kOsdBlockSize, 0);
+    Put<int16_t>(osd, 0, 1280);
+    Put<int16_t>(osd, 2, 720);
+    Put<int16_t>(osd, 148 + 2 * 68, -10);    // TextLines[2].X
+    Put<int16_t>(osd, 148 + 2 * 68 + 2, 40);  // TextLines[2].Y
+    std::memcpy(&osd[148 + 2 * 68 + 4], "Unit 7", 6);
+    std::memcpy(&osd[696], "Bus 12", 6);
+    osd[760] = 2;
+    osd[761] = 5;
+    osd[762] = 1;
+    OverlaySettings s;
+    ASSERT_TRUE(SnapshotOsd(osd, s));
+    EXPECT_EQ(s.FrameWidth, 1280);
+    EXPECT_EQ(s.FrameHeight, 720);
+    EXPECT_EQ(s.TextLines[2].X, -10);
+    EXPECT_EQ(s.TextLines[2].Y, 40);
+    EXPECT_EQ(FieldText(s.TextLines[2].Text), "Unit 7");
+    EXPECT_EQ(FieldText(s.Custom), "Bus 12");
+    EXPECT_EQ(s.UserCount, 2);
+    EXPECT_EQ(s.InstanceNumber, 5);
+    EXPECT_EQ(s.ClaimFlag, 1);
+}
+
+TEST(RecordProtocol, CountsWrapUpAndNeverGoBelowZero) {
+    uint8_t count = 255;
+    EXPECT_EQ(IncrementCount(count), 0);
+    DecrementCount(count);
+    EXPECT_EQ(count, 0);
+    count = 1;
+    DecrementCount(count);
+    DecrementCount(count);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(RecordProtocol, GpsPublisherLifecycle) {
+    std::vector<uint8_t> block(kGpsRecordSize, 0xAB);  // stale bytes of an earlier life
+    ASSERT_TRUE(InitNewGpsRecord(block));
+    GpsSharedRecord r;
+    SnapshotGps(block, r);
+    EXPECT_EQ(r.PublisherActive, 1);
+    EXPECT_EQ(r.UserCount, 1);
+    EXPECT_EQ(r.FixValid, 0);
+    EXPECT_EQ(r.Latitude, 0.0f);
+    EXPECT_EQ(r.Heading, 0.0f);
+    EXPECT_EQ(r.Signature, kGpsSignature);
+    EXPECT_EQ(r.FixTime.Year, 0);
+    EXPECT_EQ(r.Reserved220[47], 0);
+
+    // A reader joins; the publisher writes a fix and leaves.
+    ASSERT_TRUE(AttachGpsReader(block));
+    reinterpret_cast<GpsSharedRecord*>(block.data())->Latitude = 48.1f;
+    reinterpret_cast<GpsSharedRecord*>(block.data())->SpeedKnots = 30.0f;
+    reinterpret_cast<GpsSharedRecord*>(block.data())->FixValid = 1;
+    ASSERT_TRUE(DetachGpsPublisher(block));
+    SnapshotGps(block, r);
+    EXPECT_EQ(r.PublisherActive, 0);
+    EXPECT_EQ(r.SpeedKnots, 0.0f);
+    EXPECT_EQ(r.UserCount, 1);
+    EXPECT_EQ(r.FixValid, 1);  // last position stays shown, at speed 0
+    EXPECT_FLOAT_EQ(r.Latitude, 48.1f);
+
+    // Another publisher joins the block the reader kept.
+    ASSERT_TRUE(JoinGpsRecord(block));
+    SnapshotGps(block, r);
+    EXPECT_EQ(r.PublisherActive, 1);
+    EXPECT_EQ(r.UserCount, 2);
+    EXPECT_FLOAT_EQ(r.Latitude, 48.1f);
+}
+
+TEST(RecordProtocol, PublishChoices) {
+    EXPECT_EQ(ChooseGpsPublish(false, false, 0), GpsPublishChoice::kCreate);
+    EXPECT_EQ(ChooseGpsPublish(true, false, 0), GpsPublishChoice::kStandAside);
+    EXPECT_EQ(ChooseGpsPublish(true, false, 1), GpsPublishChoice::kStandAside);
+    EXPECT_EQ(ChooseGpsPublish(true, true, 1), GpsPublishChoice::kStandAside);
+    EXPECT_EQ(ChooseGpsPublish(true, true, 0), GpsPublishChoice::kTakeOver);
+}
+
+TEST(RecordProtocol, ViewsTooSmallAreRefusedAndLeftUntouched) {
+    std::vector<uint8_t> small(100, 0x5A);
+    EXPECT_FALSE(InitNewGpsRecord(small));
+    EXPECT_FALSE(AttachGpsReader(small));
+    EXPECT_FALSE(AttachObdReader(small));
+    EXPECT_FALSE(RequestPids(small, 0x1000));
+    EXPECT_FALSE(StampFixMilliseconds(small, 5));
+    EXPECT_FALSE(TakeOsdBlock(small, true, 1));
+    EXPECT_FALSE(ClaimOfferedOsdBlock(small));
+    GpsSharedRecord g;
+    ObdSharedRecord o;
+    EXPECT_FALSE(SnapshotGps(small, g));
+    EXPECT_FALSE(SnapshotObd(small, o));
+    DetachObdReader(small);
+    ReleaseOsdBlock(small);
+    for (uint8_t b : small) ASSERT_EQ(b, 0x5A);
+    // 9751 bytes is one short of what readers touch.
+    std::vector<uint8_t> almost(kObdMinSize - 1, 0);
+    EXPECT_FALSE(AttachObdReader(almost));
+}
+
+TEST(RecordProtocol, PidRequestsAreOredAndNeverCleared) {
+    std::vector<uint8_t> obd(kObdMinSize, 0);
+    Put<uint32_t>(obd, 40, 0x10);
+    ASSERT_TRUE(RequestPids(obd, 0x1000 | 0x2000));
+    ASSERT_TRUE(RequestPids(obd, 0x1000));
+    uint32_t word;
+    std::memcpy(&word, &obd[40], 4);
+    EXPECT_EQ(word, 0x3010u);
+    // A view whose field is not 4-aligned still gets its bits.
+    std::vector<uint8_t> shifted(kObdMinSize + 1, 0);
+    ASSERT_TRUE(RequestPids(std::span<uint8_t>(shifted).subspan(1), 0x4));
+    EXPECT_EQ(shifted[41], 0x4);
+}
+
+TEST(RecordProtocol, OsdBlockHandshake) {
+    EXPECT_EQ(ChooseOsdBlock(false, 7), OsdBlockChoice::kTakeNew);
+    EXPECT_EQ(ChooseOsdBlock(true, 0), OsdBlockChoice::kTakeExisting);
+    EXPECT_EQ(ChooseOsdBlock(true, 1), OsdBlockChoice::kSkip);
+
+    std::vector<uint8_t> block(kOsdBlockSize, 0x77);
+    ASSERT_TRUE(TakeOsdBlock(block, /*isNew=*/true, 300));
+    OverlaySettings s;
+    SnapshotOsd(block, s);
+    EXPECT_EQ(s.UserCount, 1);
+    EXPECT_EQ(s.InstanceNumber, 44);  // 300 keeps its low 8 bits
+    EXPECT_EQ(s.Font[0], 0);
+
+    EXPECT_FALSE(ClaimOfferedOsdBlock(block));  // nothing offered
+    SetClaimFlag(block, true);
+    EXPECT_TRUE(ClaimOfferedOsdBlock(block));
+    EXPECT_FALSE(ClaimOfferedOsdBlock(block));  // a second filter does not get it too
+    SnapshotOsd(block, s);
+    EXPECT_EQ(s.ClaimFlag, 0);
+    EXPECT_EQ(s.UserCount, 2);
+    ReleaseOsdBlock(block);
+    SnapshotOsd(block, s);
+    EXPECT_EQ(s.UserCount, 1);
+
+    // An existing block with no users is taken with its content.
+    std::memcpy(&block[696], "kept", 5);
+    block[760] = 0;
+    ASSERT_TRUE(TakeOsdBlock(block, /*isNew=*/false, 2));
+    SnapshotOsd(block, s);
+    EXPECT_EQ(FieldText(s.Custom), "kept");
+    EXPECT_EQ(s.InstanceNumber, 2);
+}
+
+TEST(RecordText, FieldsWithoutTerminatorStopAtTheirEnd) {
+    OsdTextLine line;
+    std::memset(line.Text, 'x', sizeof(line.Text));
+    EXPECT_EQ(FieldText(line.Text).size(), 64u);
+    char field[8];
+    CopyToField(field, sizeof(field), "a longer text");
+    EXPECT_EQ(FieldText(field), "a longe");
+    EXPECT_EQ(field[7], '\0');
+    CopyToField(field, sizeof(field), "");
+    EXPECT_EQ(FieldText(field), "");
+}
+
+TEST(RecordText, StateNamesCoverEveryByte) {
+    EXPECT_STREQ(FixStateName(0), "No Data");
+    EXPECT_STREQ(FixStateName(3), "3D Fix");
+    EXPECT_STREQ(FixStateName(4), "");
+    EXPECT_STREQ(FixStateLabel(1), "NA  ");
+    EXPECT_STREQ(FixStateLabel(4), "  ");
+    EXPECT_STREQ(LinkStateName(5), "TO");
+    EXPECT_STREQ(LinkStateName(7), "Idle");
+    for (int v = 8; v < 256; ++v) {
+        ASSERT_STREQ(LinkStateName(static_cast<uint8_t>(v)), "");
+        ASSERT_STREQ(FixStateName(static_cast<uint8_t>(v)), "");
+        ASSERT_STREQ(FixStateLabel(static_cast<uint8_t>(v)), "");
+    }
+}
+
+}  // namespace
+}  // namespace telemetry

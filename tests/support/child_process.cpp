@@ -1,0 +1,122 @@
+#include "tests/support/child_process.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace testsupport {
+
+std::string BinDir() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    size_t slash = s.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
+}
+
+namespace {
+
+std::string UniqueTempName(const char* stem) {
+    static LONG counter = 0;
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    char name[MAX_PATH + 64];
+    std::snprintf(name, sizeof(name), "%s%s-%lu-%ld-%lu", dir, stem, GetCurrentProcessId(),
+                  InterlockedIncrement(&counter), GetTickCount());
+    return name;
+}
+
+bool HasPathSeparator(const std::string& s) { return s.find_first_of("\\/:") != std::string::npos; }
+
+}  // namespace
+
+ChildProcess::~ChildProcess() {
+    Terminate();
+    if (!output_path_.empty()) DeleteFileA(output_path_.c_str());
+}
+
+ChildProcess ChildProcess::Start(const std::string& program, const std::string& args) {
+    ChildProcess child;
+    std::string exe = program;
+    if (!HasPathSeparator(program)) {
+        std::string local = BinDir() + program;
+        if (GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES) exe = local;
+    }
+    child.output_path_ = UniqueTempName("child") + ".log";
+    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+    vistrel::UniqueHandle out(CreateFileA(child.output_path_.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out.get();
+    si.hStdError = out.get();
+    std::string cmd = "\"" + exe + "\"";
+    if (!args.empty()) cmd += " " + args;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        child.error_ = "CreateProcess failed for " + cmd + ": " + std::to_string(GetLastError());
+        return child;
+    }
+    CloseHandle(pi.hThread);
+    child.process_.reset(pi.hProcess);
+    child.pid_ = pi.dwProcessId;
+    return child;
+}
+
+std::optional<DWORD> ChildProcess::Wait(DWORD ms) {
+    if (!process_.valid()) return std::nullopt;
+    if (WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+bool ChildProcess::Running() {
+    return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Terminate() {
+    if (Running()) {
+        TerminateProcess(process_.get(), 255);
+        WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+std::string ChildProcess::Output() const {
+    std::ifstream in(output_path_, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+int RunToExit(const std::string& program, const std::string& args, DWORD ms, std::string* output) {
+    ChildProcess child = ChildProcess::Start(program, args);
+    if (!child.started()) {
+        if (output) *output = child.error();
+        return -1;
+    }
+    std::optional<DWORD> code = child.Wait(ms);
+    if (!code) child.Terminate();
+    if (output) *output = child.Output();
+    return code ? static_cast<int>(*code) : -1;
+}
+
+TempDir::TempDir() {
+    path_ = UniqueTempName("vt") + "\\";
+    CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+}  // namespace testsupport

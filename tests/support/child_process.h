@@ -1,0 +1,63 @@
+// Starting another Windows program of the project from a test, in the same
+// Wine prefix, and waiting for it with a bound.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "common/win_handle.h"
+
+namespace testsupport {
+
+// Folder of the running test binary (build/windows/bin), with a trailing '\'.
+std::string BinDir();
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(ChildProcess&&) = default;
+    ChildProcess& operator=(ChildProcess&&) = default;
+    ~ChildProcess();
+
+    // Starts `program` (a file name in BinDir(), or a full path, or a system
+    // program such as "regsvr32.exe") with `args`. Standard output and error
+    // are captured to a file and can be read with Output().
+    static ChildProcess Start(const std::string& program, const std::string& args);
+
+    bool started() const { return process_.valid(); }
+    DWORD pid() const { return pid_; }
+    const std::string& error() const { return error_; }
+    // Exit code, or nothing when the process still runs after `ms`.
+    std::optional<DWORD> Wait(DWORD ms);
+    bool Running();
+    void Terminate();
+    std::string Output() const;
+
+private:
+    vistrel::UniqueHandle process_;
+    DWORD pid_ = 0;
+    std::string output_path_;
+    std::string error_;
+};
+
+// Runs a program to completion (bounded) and returns its exit code, or -1 when
+// it could not start or had to be ended.
+int RunToExit(const std::string& program, const std::string& args, DWORD ms,
+              std::string* output = nullptr);
+
+// A unique folder under the temporary folder, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }  // with a trailing '\'
+
+private:
+    std::string path_;
+};
+
+}  // namespace testsupport
