@@ -63,7 +63,7 @@ function(vistrel_add_fuzz name)
         target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
         target_link_libraries(fuzz_${name} PRIVATE ${F_LIBS})
         set_property(GLOBAL APPEND PROPERTY VISTREL_FUZZ_TARGETS
-                     "fuzz_${name}=${F_CORPUS}")
+                     "$<TARGET_FILE:fuzz_${name}>=${F_CORPUS}")
     else()
         add_executable(replay_${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/fuzz_replay.cpp)
         vistrel_target(replay_${name})
@@ -71,4 +71,29 @@ function(vistrel_add_fuzz name)
         add_test(NAME native.fuzz-replay.${name} COMMAND replay_${name} ${F_CORPUS})
         set_tests_properties(native.fuzz-replay.${name} PROPERTIES TIMEOUT 120 LABELS native)
     endif()
+endfunction()
+
+# vistrel_add_bench(<name> SOURCES ... [LIBS ...] [WINDOWS_ONLY] [NATIVE_ONLY])
+# A benchmark program; `make bench` runs every one listed in
+# <tree>/benchmarks.txt (Windows ones under Wine) and prints their lines
+# "bench <name> <ratio>x <baseline>".
+function(vistrel_add_bench name)
+    cmake_parse_arguments(B "WINDOWS_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS" ${ARGN})
+    if((B_WINDOWS_ONLY AND NOT WIN32) OR (B_NATIVE_ONLY AND WIN32))
+        return()
+    endif()
+    add_executable(${name} ${B_SOURCES})
+    vistrel_target(${name})
+    target_link_libraries(${name} PRIVATE ${B_LIBS})
+    set_property(GLOBAL APPEND PROPERTY VISTREL_BENCHMARKS "$<TARGET_FILE:${name}>")
+endfunction()
+
+# Written at the end of the top-level list file.
+function(vistrel_write_lists)
+    get_property(benches GLOBAL PROPERTY VISTREL_BENCHMARKS)
+    string(REPLACE ";" "\n" benches "${benches}")
+    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/benchmarks.txt CONTENT "${benches}\n")
+    get_property(fuzz GLOBAL PROPERTY VISTREL_FUZZ_TARGETS)
+    string(REPLACE ";" "\n" fuzz "${fuzz}")
+    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets.txt CONTENT "${fuzz}\n")
 endfunction()
