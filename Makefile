@@ -46,7 +46,7 @@ demo: build
 	scripts/demo
 
 format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	git ls-files '*.cpp' '*.h' '**/*.cpp' '**/*.h' | sort -u | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD)

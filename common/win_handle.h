@@ -10,14 +10,15 @@ namespace vistrel {
 
 // Owns a kernel handle; both NULL and INVALID_HANDLE_VALUE mean "none".
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() = default;
     explicit UniqueHandle(HANDLE h) : handle_(h) {}
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(other.release());
+        if (this != &other)
+            reset(other.release());
         return *this;
     }
     ~UniqueHandle() { reset(); }
@@ -28,24 +29,26 @@ public:
     HANDLE get() const { return handle_; }
     HANDLE release() { return std::exchange(handle_, nullptr); }
     void reset(HANDLE h = nullptr) {
-        if (valid()) CloseHandle(handle_);
+        if (valid())
+            CloseHandle(handle_);
         handle_ = h;
     }
 
-private:
+  private:
     HANDLE handle_ = nullptr;
 };
 
 // Owns a mapped view of a file mapping.
 class UniqueView {
-public:
+  public:
     UniqueView() = default;
     explicit UniqueView(void* p) : view_(p) {}
     UniqueView(const UniqueView&) = delete;
     UniqueView& operator=(const UniqueView&) = delete;
     UniqueView(UniqueView&& other) noexcept : view_(other.release()) {}
     UniqueView& operator=(UniqueView&& other) noexcept {
-        if (this != &other) reset(other.release());
+        if (this != &other)
+            reset(other.release());
         return *this;
     }
     ~UniqueView() { reset(); }
@@ -54,11 +57,12 @@ public:
     explicit operator bool() const { return view_ != nullptr; }
     void* release() { return std::exchange(view_, nullptr); }
     void reset(void* p = nullptr) {
-        if (view_ != nullptr) UnmapViewOfFile(view_);
+        if (view_ != nullptr)
+            UnmapViewOfFile(view_);
         view_ = p;
     }
 
-private:
+  private:
     void* view_ = nullptr;
 };
 

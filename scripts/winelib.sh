@@ -10,7 +10,8 @@ wine__log() { echo "wine-run: $*" >&2; }
 
 # Makes (once) the template prefix under $1; safe when several tests race.
 wine_template() {
-    local root=$1 tpl=$1/template
+    local root tpl
+    root=$(realpath -m "$1") tpl=$(realpath -m "$1")/template
     mkdir -p "$root"
     (
         flock 9
@@ -44,7 +45,8 @@ wine_template() {
 # Copies the template into a new prefix: the immutable PE binaries are hard
 # links (fast, 700 MB otherwise), everything else is a private copy.
 wine__clone() {
-    local tpl=$1 dst=$2
+    local tpl dst
+    tpl=$(realpath -m "$1") dst=$(realpath -m "$2")
     cp -al "$tpl" "$dst" || return 1
     (cd "$tpl" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
         -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.acm' -o -iname '*.cpl' \
@@ -52,7 +54,7 @@ wine__clone() {
         -o -iname '*.com' -o -iname '*.tsp' -o -iname '*.msstyles' -o -iname '*.ttf' \
         -o -iname '*.fon' \) -print0) >"$dst/.mutable"
     (cd "$dst" && xargs -0 -r rm -f <.mutable)
-    (cd "$tpl" && tar -c --null -T "$dst/.mutable" -f -) | (cd "$dst" && tar -x -f -)
+    (cd "$tpl" && tar -c --null -T "$dst/.mutable" -f -) | (cd "$dst" && tar -x -f -) || return 1
     rm -f "$dst/.mutable"
 }
 
@@ -60,7 +62,9 @@ wine__clone() {
 # Sets WINEPREFIX, DISPLAY, WINE_SESSION_DIR; with a prefix dir given the
 # prefix persists there (created from the template if missing).
 wine_session_begin() {
-    local root=$1 keep_prefix=${2:-}
+    local root keep_prefix=${2:-}
+    root=$(realpath -m "$1")
+    [ -n "$keep_prefix" ] && keep_prefix=$(realpath -m "$keep_prefix")
     wine_template "$root" || return 1
     mkdir -p "$root/runs"
     WINE_SESSION_DIR=$(mktemp -d "$root/runs/run.XXXXXX")

@@ -18,7 +18,8 @@ GpsPublisher::Result GpsPublisher::Attach(Role role) {
             break;
     }
     block_ = SharedBlock::Create(kGpsBlockName, kGpsRecordSize);
-    if (!block_.valid()) return Result::kFailed;
+    if (!block_.valid())
+        return Result::kFailed;
     if (block_.existed()) {
         JoinGpsRecord(block_.bytes());  // another publisher won the race
     } else {
@@ -28,7 +29,8 @@ GpsPublisher::Result GpsPublisher::Attach(Role role) {
 }
 
 void GpsPublisher::Detach() {
-    if (!block_.valid()) return;
+    if (!block_.valid())
+        return;
     DetachGpsPublisher(block_.bytes());
     block_.reset();
 }
@@ -36,11 +38,13 @@ void GpsPublisher::Detach() {
 void TelemetryReader::Poll() {
     if (!gps_.valid()) {
         gps_ = SharedBlock::Open(kGpsBlockName, kGpsRecordSize);
-        if (gps_.valid()) AttachGpsReader(gps_.bytes());
+        if (gps_.valid())
+            AttachGpsReader(gps_.bytes());
     }
     if (!obd_.valid()) {
         obd_ = SharedBlock::Open(kObdBlockName, kObdMinSize);
-        if (obd_.valid()) AttachObdReader(obd_.bytes());
+        if (obd_.valid())
+            AttachObdReader(obd_.bytes());
     }
 }
 
@@ -57,30 +61,37 @@ void TelemetryReader::Detach() {
 
 bool ObdProvider::Create(size_t size) {
     Close();
-    if (size < kObdMinSize) size = kObdMinSize;
+    if (size < kObdMinSize)
+        size = kObdMinSize;
     block_ = SharedBlock::Create(kObdBlockName, size);
-    if (!block_.valid()) return false;
-    if (!block_.existed()) std::fill(block_.data(), block_.data() + block_.size(), uint8_t{0});
+    if (!block_.valid())
+        return false;
+    if (!block_.existed())
+        std::fill(block_.data(), block_.data() + block_.size(), uint8_t{0});
     return true;
 }
 
 void ObdProvider::Close() {
-    if (!block_.valid()) return;
+    if (!block_.valid())
+        return;
     block_.as<ObdSharedRecord>()->LinkState = kLinkNotConnected;
     block_.reset();
 }
 
 bool OsdBlockOwner::Claim(int instanceNumber) {
-    if (block_.valid()) return true;
+    if (block_.valid())
+        return true;
     for (int n = 0; n < kOsdBlockCount; ++n) {
         SharedBlock block = SharedBlock::Create(OsdBlockName(n), kOsdBlockSize);
         if (!block.valid()) {
             // A name held by a mapping we cannot use is skipped, not fatal.
-            if (SharedBlock::Exists(OsdBlockName(n))) continue;
+            if (SharedBlock::Exists(OsdBlockName(n)))
+                continue;
             return false;
         }
         auto choice = ChooseOsdBlock(block.existed(), block.as<OverlaySettings>()->UserCount);
-        if (choice == OsdBlockChoice::kSkip) continue;
+        if (choice == OsdBlockChoice::kSkip)
+            continue;
         TakeOsdBlock(block.bytes(), choice == OsdBlockChoice::kTakeNew, instanceNumber);
         block_ = std::move(block);
         index_ = n;
@@ -90,10 +101,12 @@ bool OsdBlockOwner::Claim(int instanceNumber) {
 }
 
 bool OsdBlockClaim::TakeOffered() {
-    if (block_.valid()) return true;
+    if (block_.valid())
+        return true;
     for (int n = 0; n < kOsdBlockCount; ++n) {
         SharedBlock block = SharedBlock::Open(OsdBlockName(n), kOsdBlockSize);
-        if (!block.valid()) continue;
+        if (!block.valid())
+            continue;
         if (ClaimOfferedOsdBlock(block.bytes())) {
             block_ = std::move(block);
             index_ = n;
@@ -104,7 +117,8 @@ bool OsdBlockClaim::TakeOffered() {
 }
 
 void OsdBlockClaim::Release() {
-    if (!block_.valid()) return;
+    if (!block_.valid())
+        return;
     ReleaseOsdBlock(block_.bytes());
     block_.reset();
     index_ = -1;
@@ -112,13 +126,17 @@ void OsdBlockClaim::Release() {
 
 SharedBlock OpenOsdBlock(int index, int instanceNumber, int* foundIndex) {
     for (int n = 0; n < kOsdBlockCount; ++n) {
-        if (index >= 0 && n != index) continue;
+        if (index >= 0 && n != index)
+            continue;
         SharedBlock block = SharedBlock::Open(OsdBlockName(n), kOsdBlockSize);
-        if (!block.valid()) continue;
+        if (!block.valid())
+            continue;
         const auto* record = block.as<OverlaySettings>();
-        if (index >= 0 || (record->UserCount != 0 &&
-                           record->InstanceNumber == (static_cast<unsigned>(instanceNumber) & 0xFF))) {
-            if (foundIndex) *foundIndex = n;
+        if (index >= 0 ||
+            (record->UserCount != 0 &&
+             record->InstanceNumber == (static_cast<unsigned>(instanceNumber) & 0xFF))) {
+            if (foundIndex)
+                *foundIndex = n;
             return block;
         }
     }

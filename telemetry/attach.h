@@ -13,7 +13,7 @@ namespace telemetry {
 
 // Publishes "DIrivUDU".
 class GpsPublisher {
-public:
+  public:
     enum class Role {
         kRecorder,     // never publishes over an existing block
         kOutsideFeed,  // may take over a block whose publisher has detached
@@ -31,13 +31,13 @@ public:
     bool publishing() const { return block_.valid(); }
     GpsSharedRecord* record() const { return block_.as<GpsSharedRecord>(); }
 
-private:
+  private:
     SharedBlock block_;
 };
 
 // A reader of "DIrivUDU" and "XOBD2": the filter and the property page.
 class TelemetryReader {
-public:
+  public:
     TelemetryReader() = default;
     TelemetryReader(const TelemetryReader&) = delete;
     TelemetryReader& operator=(const TelemetryReader&) = delete;
@@ -51,14 +51,14 @@ public:
     View gps() const { return gps_.bytes(); }
     View obd() const { return obd_.bytes(); }
 
-private:
+  private:
     SharedBlock gps_;
     SharedBlock obd_;
 };
 
 // The outside OBD-II provider: creates and owns "XOBD2".
 class ObdProvider {
-public:
+  public:
     ObdProvider() = default;
     ObdProvider(const ObdProvider&) = delete;
     ObdProvider& operator=(const ObdProvider&) = delete;
@@ -72,13 +72,13 @@ public:
     ObdSharedRecord* record() const { return block_.as<ObdSharedRecord>(); }
     View bytes() const { return block_.bytes(); }
 
-private:
+  private:
     SharedBlock block_;
 };
 
 // The recorder's per-instance block, held from start-up to exit.
 class OsdBlockOwner {
-public:
+  public:
     // Takes the first of GPSOSDText0..31 that is new or has no users.
     bool Claim(int instanceNumber);
     void RaiseClaimFlag() { SetClaimFlag(block_.bytes(), true); }
@@ -87,14 +87,14 @@ public:
     int index() const { return index_; }
     OverlaySettings* record() const { return block_.as<OverlaySettings>(); }
 
-private:
+  private:
     SharedBlock block_;
     int index_ = -1;
 };
 
 // The filter's side: takes the block whose ClaimFlag is raised, if any.
 class OsdBlockClaim {
-public:
+  public:
     OsdBlockClaim() = default;
     OsdBlockClaim(const OsdBlockClaim&) = delete;
     OsdBlockClaim& operator=(const OsdBlockClaim&) = delete;
@@ -106,7 +106,7 @@ public:
     int index() const { return index_; }
     OverlaySettings* record() const { return block_.as<OverlaySettings>(); }
 
-private:
+  private:
     SharedBlock block_;
     int index_ = -1;
 };

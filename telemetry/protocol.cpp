@@ -36,16 +36,20 @@ void DecrementCount(uint8_t& count) {
 }
 
 GpsPublishChoice ChooseGpsPublish(bool blockOpened, bool outsideFeed, uint8_t publisherActive) {
-    if (!blockOpened) return GpsPublishChoice::kCreate;
-    if (outsideFeed && publisherActive == 0) return GpsPublishChoice::kTakeOver;
+    if (!blockOpened)
+        return GpsPublishChoice::kCreate;
+    if (outsideFeed && publisherActive == 0)
+        return GpsPublishChoice::kTakeOver;
     return GpsPublishChoice::kStandAside;
 }
 
 bool InitNewGpsRecord(View view) {
-    if (view.size() < kGpsRecordSize) return false;
+    if (view.size() < kGpsRecordSize)
+        return false;
     std::memset(view.data(), 0, kGpsRecordSize);
     At<uint8_t>(view, kGpsUserCount) = 1;
-    for (size_t offset : {36, 40, 48, 52, 56, 64, 68, 72, 188, 192}) StoreAt(view, offset, 0.0f);
+    for (size_t offset : {36, 40, 48, 52, 56, 64, 68, 72, 188, 192})
+        StoreAt(view, offset, 0.0f);
     StoreAt(view, offsetof(GpsSharedRecord, Signature), kGpsSignature);
     std::atomic_ref<uint8_t>(At<uint8_t>(view, offsetof(GpsSharedRecord, PublisherActive)))
         .store(1, std::memory_order_release);
@@ -53,14 +57,16 @@ bool InitNewGpsRecord(View view) {
 }
 
 bool JoinGpsRecord(View view) {
-    if (view.size() < kGpsRecordSize) return false;
+    if (view.size() < kGpsRecordSize)
+        return false;
     IncrementCount(At<uint8_t>(view, kGpsUserCount));
     At<uint8_t>(view, offsetof(GpsSharedRecord, PublisherActive)) = 1;
     return true;
 }
 
 bool DetachGpsPublisher(View view) {
-    if (view.size() < kGpsRecordSize) return false;
+    if (view.size() < kGpsRecordSize)
+        return false;
     StoreAt(view, offsetof(GpsSharedRecord, SpeedKnots), 0.0f);
     At<uint8_t>(view, offsetof(GpsSharedRecord, PublisherActive)) = 0;
     DecrementCount(At<uint8_t>(view, kGpsUserCount));
@@ -68,45 +74,53 @@ bool DetachGpsPublisher(View view) {
 }
 
 bool AttachGpsReader(View view) {
-    if (view.size() < kGpsRecordSize) return false;
+    if (view.size() < kGpsRecordSize)
+        return false;
     IncrementCount(At<uint8_t>(view, kGpsUserCount));
     return true;
 }
 
 bool AttachObdReader(View view) {
-    if (view.size() < kObdMinSize) return false;
+    if (view.size() < kObdMinSize)
+        return false;
     IncrementCount(At<uint8_t>(view, kObdUserCount));
     return true;
 }
 
 void DetachGpsReader(View view) {
-    if (view.size() >= kGpsRecordSize) DecrementCount(At<uint8_t>(view, kGpsUserCount));
+    if (view.size() >= kGpsRecordSize)
+        DecrementCount(At<uint8_t>(view, kGpsUserCount));
 }
 
 void DetachObdReader(View view) {
-    if (view.size() >= kObdMinSize) DecrementCount(At<uint8_t>(view, kObdUserCount));
+    if (view.size() >= kObdMinSize)
+        DecrementCount(At<uint8_t>(view, kObdUserCount));
 }
 
 bool SnapshotGps(ConstView view, GpsSharedRecord& out) {
-    if (view.size() < sizeof(out)) return false;
+    if (view.size() < sizeof(out))
+        return false;
     std::memcpy(&out, view.data(), sizeof(out));
     return true;
 }
 
 bool SnapshotObd(ConstView view, ObdSharedRecord& out) {
-    if (view.size() < sizeof(out)) return false;
+    if (view.size() < sizeof(out))
+        return false;
     std::memcpy(&out, view.data(), sizeof(out));
     return true;
 }
 
 bool SnapshotOsd(ConstView view, OverlaySettings& out) {
-    if (view.size() < sizeof(out)) return false;
+    if (view.size() < sizeof(out))
+        return false;
     std::memcpy(&out, view.data(), sizeof(out));
     return true;
 }
 
 bool RequestPids(View obd, uint32_t bits) {
-    if (obd.size() < kObdMinSize) return false;
+    if (obd.size() < kObdMinSize)
+        return false;
     uint8_t* p = obd.data() + offsetof(ObdSharedRecord, RequestedPids);
     if (reinterpret_cast<uintptr_t>(p) % alignof(uint32_t) != 0) {
         uint32_t word;
@@ -117,29 +131,35 @@ bool RequestPids(View obd, uint32_t bits) {
     }
     // The provider may clear bits at the same moment; an atomic OR loses none of theirs.
     std::atomic_ref<uint32_t> word(*reinterpret_cast<uint32_t*>(p));
-    if ((word.load(std::memory_order_relaxed) & bits) != bits) word.fetch_or(bits);
+    if ((word.load(std::memory_order_relaxed) & bits) != bits)
+        word.fetch_or(bits);
     return true;
 }
 
 uint16_t PidValue(const ObdSharedRecord& record, int pid) {
-    if (pid < 0 || pid >= kObdPidSlots) return 0;
+    if (pid < 0 || pid >= kObdPidSlots)
+        return 0;
     return static_cast<uint16_t>(record.PidValues[pid] & 0xFFFF);
 }
 
 bool StampFixMilliseconds(View gps, uint16_t milliseconds) {
-    if (gps.size() < kGpsRecordSize) return false;
+    if (gps.size() < kGpsRecordSize)
+        return false;
     StoreAt(gps, offsetof(GpsSharedRecord, FixTime.Milliseconds), milliseconds);
     return true;
 }
 
 OsdBlockChoice ChooseOsdBlock(bool existed, uint8_t userCount) {
-    if (!existed) return OsdBlockChoice::kTakeNew;
+    if (!existed)
+        return OsdBlockChoice::kTakeNew;
     return userCount == 0 ? OsdBlockChoice::kTakeExisting : OsdBlockChoice::kSkip;
 }
 
 bool TakeOsdBlock(View view, bool isNew, int instanceNumber) {
-    if (view.size() < kOsdBlockSize) return false;
-    if (isNew) std::memset(view.data(), 0, kOsdBlockSize);
+    if (view.size() < kOsdBlockSize)
+        return false;
+    if (isNew)
+        std::memset(view.data(), 0, kOsdBlockSize);
     IncrementCount(At<uint8_t>(view, kOsdUserCount));
     At<uint8_t>(view, offsetof(OverlaySettings, InstanceNumber)) =
         static_cast<uint8_t>(static_cast<unsigned>(instanceNumber) & 0xFF);
@@ -147,27 +167,32 @@ bool TakeOsdBlock(View view, bool isNew, int instanceNumber) {
 }
 
 bool ClaimOfferedOsdBlock(View view) {
-    if (view.size() < kOsdBlockSize) return false;
+    if (view.size() < kOsdBlockSize)
+        return false;
     std::atomic_ref<uint8_t> flag(At<uint8_t>(view, offsetof(OverlaySettings, ClaimFlag)));
     // Exchange, so that of two filters racing for one offer only one wins it.
-    if (flag.load() == 0 || flag.exchange(0) == 0) return false;
+    if (flag.load() == 0 || flag.exchange(0) == 0)
+        return false;
     IncrementCount(At<uint8_t>(view, kOsdUserCount));
     return true;
 }
 
 void ReleaseOsdBlock(View view) {
-    if (view.size() >= kOsdBlockSize) DecrementCount(At<uint8_t>(view, kOsdUserCount));
+    if (view.size() >= kOsdBlockSize)
+        DecrementCount(At<uint8_t>(view, kOsdUserCount));
 }
 
 bool SetClaimFlag(View view, bool raised) {
-    if (view.size() < kOsdBlockSize) return false;
+    if (view.size() < kOsdBlockSize)
+        return false;
     std::atomic_ref<uint8_t>(At<uint8_t>(view, offsetof(OverlaySettings, ClaimFlag)))
         .store(raised ? 1 : 0);
     return true;
 }
 
 void CopyToField(char* field, size_t fieldSize, std::string_view text) {
-    if (fieldSize == 0) return;
+    if (fieldSize == 0)
+        return;
     size_t n = text.size() < fieldSize - 1 ? text.size() : fieldSize - 1;
     std::memcpy(field, text.data(), n);
     std::memset(field + n, 0, fieldSize - n);

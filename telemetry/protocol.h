@@ -41,7 +41,7 @@ bool DetachGpsPublisher(View view);
 
 // Minimum view sizes; a smaller mapping is refused at attach.
 inline constexpr size_t MinimumSize(std::string_view block) {
-    return block == kGpsBlockName ? kGpsRecordSize
+    return block == kGpsBlockName   ? kGpsRecordSize
            : block == kObdBlockName ? kObdMinSize
                                     : kOsdBlockSize;
 }
@@ -80,7 +80,8 @@ bool SetClaimFlag(View view, bool raised);
 template <size_t N>
 std::string_view FieldText(const char (&field)[N]) {
     size_t n = 0;
-    while (n < N && field[n] != '\0') ++n;
+    while (n < N && field[n] != '\0')
+        ++n;
     return std::string_view(field, n);
 }
 // Writes text into a char field, cut to fit, always NUL-terminated, rest zeroed.

@@ -27,8 +27,9 @@ NtQuerySectionFn QuerySectionFunction() {
 
 void SayTooSmall(const std::string& name, size_t have, size_t need) {
     char line[256];
-    std::snprintf(line, sizeof(line), "%s: shared block of %zu bytes, its layout needs %zu; not used\n",
-                  name.c_str(), have, need);
+    std::snprintf(line, sizeof(line),
+                  "%s: shared block of %zu bytes, its layout needs %zu; not used\n", name.c_str(),
+                  have, need);
     OutputDebugStringA(line);
 }
 
@@ -37,7 +38,8 @@ void SayTooSmall(const std::string& name, size_t have, size_t need) {
 size_t MappedSize(HANDLE mapping, const void* view) {
     MEMORY_BASIC_INFORMATION mbi{};
     size_t region = view && VirtualQuery(view, &mbi, sizeof(mbi)) ? mbi.RegionSize : 0;
-    if (view == nullptr) region = SIZE_MAX;
+    if (view == nullptr)
+        region = SIZE_MAX;
     if (NtQuerySectionFn query = QuerySectionFunction()) {
         SectionBasicInformation info{};
         if (query(mapping, 0, &info, sizeof(info), nullptr) >= 0 && info.Size.QuadPart > 0 &&
@@ -55,11 +57,13 @@ SharedBlock SharedBlock::Create(const std::string& name, size_t size) {
     vistrel::UniqueHandle mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0,
                                                      static_cast<DWORD>(size), name.c_str()));
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    if (!mapping) return block;
+    if (!mapping)
+        return block;
     void* view = MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, size);
     if (view == nullptr) {
         // An existing mapping too small for the view we need cannot be used.
-        if (existed) SayTooSmall(name, MappedSize(mapping.get(), nullptr), size);
+        if (existed)
+            SayTooSmall(name, MappedSize(mapping.get(), nullptr), size);
         return block;
     }
     block.view_.reset(view);
@@ -72,9 +76,11 @@ SharedBlock SharedBlock::Create(const std::string& name, size_t size) {
 SharedBlock SharedBlock::Open(const std::string& name, size_t minSize) {
     SharedBlock block;
     vistrel::UniqueHandle mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name.c_str()));
-    if (!mapping) return block;
+    if (!mapping)
+        return block;
     vistrel::UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    if (!view) return block;
+    if (!view)
+        return block;
     size_t size = MappedSize(mapping.get(), view.get());
     if (size < minSize) {
         SayTooSmall(name, size, minSize);
@@ -99,6 +105,8 @@ void SharedBlock::reset() {
     origin_ = Origin::kNone;
 }
 
-std::string OsdBlockName(int n) { return "GPSOSDText" + std::to_string(n); }
+std::string OsdBlockName(int n) {
+    return "GPSOSDText" + std::to_string(n);
+}
 
 }  // namespace telemetry

@@ -14,7 +14,7 @@
 namespace telemetry {
 
 class SharedBlock {
-public:
+  public:
     enum class Origin { kNone, kCreated, kExisted, kOpened };
 
     SharedBlock() = default;
@@ -42,7 +42,7 @@ public:
     }
     void reset();
 
-private:
+  private:
     vistrel::UniqueHandle mapping_;
     vistrel::UniqueView view_;
     size_t size_ = 0;

@@ -19,19 +19,27 @@ void Put(std::vector<uint8_t>& image, size_t offset, T value) {
 
 TEST(RecordLayout, GpsRecordReadsFromHandMadeImage) {
     std::vector<uint8_t> image(kGpsRecordSize, 0);
-    image[0] = 1;                                 // PublisherActive
-    image[1] = 1;                                 // FixValid
-    image[4] = 3;                                 // UserCount
-    image[20] = 0xEA; image[21] = 0x07;           // year 2026
-    image[34] = 0x2C; image[35] = 0x01;           // milliseconds 300
-    image[36] = 0x00; image[37] = 0x00; image[38] = 0x4E; image[39] = 0x42;  // 51.5f
-    image[44] = 0x02;                             // FixQuality 2
-    image[76] = 9;                                // SatellitesUsed
-    image[78] = 3;                                // FixState 3D
-    image[79] = 11;                               // SatellitesInView
-    image[80 + 11] = 32;                          // last used PRN
-    image[92 + 8 * 11 + 6] = 45;                  // Satellites[11].SignalToNoise
-    image[188] = 0x00; image[189] = 0x00; image[190] = 0x48; image[191] = 0x41;  // 12.5f knots
+    image[0] = 1;  // PublisherActive
+    image[1] = 1;  // FixValid
+    image[4] = 3;  // UserCount
+    image[20] = 0xEA;
+    image[21] = 0x07;  // year 2026
+    image[34] = 0x2C;
+    image[35] = 0x01;  // milliseconds 300
+    image[36] = 0x00;
+    image[37] = 0x00;
+    image[38] = 0x4E;
+    image[39] = 0x42;             // 51.5f
+    image[44] = 0x02;             // FixQuality 2
+    image[76] = 9;                // SatellitesUsed
+    image[78] = 3;                // FixState 3D
+    image[79] = 11;               // SatellitesInView
+    image[80 + 11] = 32;          // last used PRN
+    image[92 + 8 * 11 + 6] = 45;  // Satellites[11].SignalToNoise
+    image[188] = 0x00;
+    image[189] = 0x00;
+    image[190] = 0x48;
+    image[191] = 0x41;  // 12.5f knots
     std::memcpy(&image[216], "XPRT", 4);
 
     GpsSharedRecord r;
@@ -67,7 +75,7 @@ TEST(RecordLayout, ObdAndOsdFieldsSitWhereOtherProgramsWriteThem) {
     EXPECT_EQ(o.RequestedPids, 0x3000u);
     EXPECT_EQ(PidValue(o, kPidEngineRpm), 0x3C4D);  // readers take the low 16 bits
     EXPECT_EQ(PidValue(o, kPidVehicleSpeed), 88);
-    EXPECT_EQ(PidValue(o, 40), 0);                  // no slot beyond the 32 PIDs
+    EXPECT_EQ(PidValue(o, 40), 0);  // no slot beyond the 32 PIDs
     EXPECT_EQ(o.Odometer, 123456u);
     EXPECT_EQ(o.StMpg, 2950);
     EXPECT_EQ(o.LtMpg, 3110);
@@ -75,7 +83,7 @@ TEST(RecordLayout, ObdAndOsdFieldsSitWhereOtherProgramsWriteThem) {
     std::vector<uint8_t> osd(kOsdBlockSize, 0);
     Put<int16_t>(osd, 0, 1280);
     Put<int16_t>(osd, 2, 720);
-    Put<int16_t>(osd, 148 + 2 * 68, -10);    // TextLines[2].X
+    Put<int16_t>(osd, 148 + 2 * 68, -10);     // TextLines[2].X
     Put<int16_t>(osd, 148 + 2 * 68 + 2, 40);  // TextLines[2].Y
     std::memcpy(&osd[148 + 2 * 68 + 4], "Unit 7", 6);
     std::memcpy(&osd[696], "Bus 12", 6);
@@ -164,7 +172,8 @@ TEST(RecordProtocol, ViewsTooSmallAreRefusedAndLeftUntouched) {
     EXPECT_FALSE(SnapshotObd(small, o));
     DetachObdReader(small);
     ReleaseOsdBlock(small);
-    for (uint8_t b : small) ASSERT_EQ(b, 0x5A);
+    for (uint8_t b : small)
+        ASSERT_EQ(b, 0x5A);
     // 9751 bytes is one short of what readers touch.
     std::vector<uint8_t> almost(kObdMinSize - 1, 0);
     EXPECT_FALSE(AttachObdReader(almost));

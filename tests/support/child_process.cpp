@@ -28,13 +28,16 @@ std::string UniqueTempName(const char* stem) {
     return name;
 }
 
-bool HasPathSeparator(const std::string& s) { return s.find_first_of("\\/:") != std::string::npos; }
+bool HasPathSeparator(const std::string& s) {
+    return s.find_first_of("\\/:") != std::string::npos;
+}
 
 }  // namespace
 
 ChildProcess::~ChildProcess() {
     Terminate();
-    if (!output_path_.empty()) DeleteFileA(output_path_.c_str());
+    if (!output_path_.empty())
+        DeleteFileA(output_path_.c_str());
 }
 
 ChildProcess ChildProcess::Start(const std::string& program, const std::string& args) {
@@ -42,7 +45,8 @@ ChildProcess ChildProcess::Start(const std::string& program, const std::string& 
     std::string exe = program;
     if (!HasPathSeparator(program)) {
         std::string local = BinDir() + program;
-        if (GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES) exe = local;
+        if (GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES)
+            exe = local;
     }
     child.output_path_ = UniqueTempName("child") + ".log";
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
@@ -56,7 +60,8 @@ ChildProcess ChildProcess::Start(const std::string& program, const std::string& 
     si.hStdOutput = out.get();
     si.hStdError = out.get();
     std::string cmd = "\"" + exe + "\"";
-    if (!args.empty()) cmd += " " + args;
+    if (!args.empty())
+        cmd += " " + args;
     std::vector<char> line(cmd.begin(), cmd.end());
     line.push_back('\0');
     PROCESS_INFORMATION pi{};
@@ -72,8 +77,10 @@ ChildProcess ChildProcess::Start(const std::string& program, const std::string& 
 }
 
 std::optional<DWORD> ChildProcess::Wait(DWORD ms) {
-    if (!process_.valid()) return std::nullopt;
-    if (WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0) return std::nullopt;
+    if (!process_.valid())
+        return std::nullopt;
+    if (WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0)
+        return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(process_.get(), &code);
     return code;
@@ -100,12 +107,15 @@ std::string ChildProcess::Output() const {
 int RunToExit(const std::string& program, const std::string& args, DWORD ms, std::string* output) {
     ChildProcess child = ChildProcess::Start(program, args);
     if (!child.started()) {
-        if (output) *output = child.error();
+        if (output)
+            *output = child.error();
         return -1;
     }
     std::optional<DWORD> code = child.Wait(ms);
-    if (!code) child.Terminate();
-    if (output) *output = child.Output();
+    if (!code)
+        child.Terminate();
+    if (output)
+        *output = child.Output();
     return code ? static_cast<int>(*code) : -1;
 }
 

@@ -15,7 +15,7 @@ namespace testsupport {
 std::string BinDir();
 
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ChildProcess(ChildProcess&&) = default;
     ChildProcess& operator=(ChildProcess&&) = default;
@@ -35,7 +35,7 @@ public:
     void Terminate();
     std::string Output() const;
 
-private:
+  private:
     vistrel::UniqueHandle process_;
     DWORD pid_ = 0;
     std::string output_path_;
@@ -49,14 +49,14 @@ int RunToExit(const std::string& program, const std::string& args, DWORD ms,
 
 // A unique folder under the temporary folder, removed with its content.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }  // with a trailing '\'
 
-private:
+  private:
     std::string path_;
 };
 

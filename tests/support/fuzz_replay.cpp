@@ -18,7 +18,8 @@ int RunOne(const std::filesystem::path& file) {
         std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
         return 1;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     // Copy into an exactly sized heap block so reads past the end are caught.
     std::vector<uint8_t> exact(bytes.begin(), bytes.end());
     LLVMFuzzerTestOneInput(exact.empty() ? nullptr : exact.data(), exact.size());
