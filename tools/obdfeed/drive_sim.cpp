@@ -10,11 +10,15 @@ namespace {
 constexpr double kCycle = 300.0;  // one loop of the drive, seconds
 constexpr double kKmPerMile = 1.609344;
 
+// Clamped before rounding: lround of an out-of-range value is undefined, and
+// long is 32 bits on Windows.
 uint32_t Byte(double v) {
-    return static_cast<uint32_t>(std::clamp(std::lround(v), 0L, 255L));
+    if (!(v > 0)) return 0;  // also NaN
+    return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
 }
 uint32_t Word(double v) {
-    return static_cast<uint32_t>(std::clamp(std::lround(v), 0L, 65535L));
+    if (!(v > 0)) return 0;
+    return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 65535.0)));
 }
 
 // Gear from speed, for a five-speed box.
