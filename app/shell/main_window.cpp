@@ -88,9 +88,8 @@ INT_PTR StartUp(HWND window) {
     gMainWindow = window;
     OpenMessageFilter(window);
     ChooseInstanceNumber(window);
-    SendMessageA(
-        window, WM_SETICON, ICON_BIG,
-        reinterpret_cast<LPARAM>(LoadIconA(ProgramInstance(), MAKEINTRESOURCEA(kProgramIcon))));
+    HICON icon = LoadIconA(ProgramInstance(), MAKEINTRESOURCEA(kProgramIcon));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     LoadRegistrySettings();
     gTimeDisplayFont = CreateTimeDisplayFont();
     if (gVidFlags & kFlagFixedFrame) {

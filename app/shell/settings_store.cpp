@@ -87,9 +87,13 @@ void SaveRegistrySettings() {
         return;
     for (const SettingRow& row : SettingsTable) {
         std::vector<uint8_t> image = EncodeSettingValue(row, gSettings);
-        static const BYTE kNothing = 0;
-        RegSetValueExA(key.get(), row.name, 0, row.type, image.empty() ? &kNothing : image.data(),
-                       static_cast<DWORD>(image.size()));
+        DWORD size = static_cast<DWORD>(image.size());
+        // For a text the system looks at the byte after the given length and
+        // counts it as a terminator when it is zero. Texts are stored without
+        // one, so that byte must be there and must not be zero.
+        if (row.type == kRegSz)
+            image.push_back(0xFF);
+        RegSetValueExA(key.get(), row.name, 0, row.type, image.data(), size);
     }
 }
 
