@@ -1,6 +1,7 @@
 #include "app/recording/segment_rules.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace vistrel {
 
@@ -26,14 +27,16 @@ uint32_t SegmentAge(int64_t now, int64_t start) {
 }
 
 std::string SegmentFileName(std::string_view prefix, const LocalDateTime& t, int serial) {
-    char stamp[96];
-    std::snprintf(stamp, sizeof(stamp), ".%d-%02d-%02d.%02d.%02d.%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    std::string name(prefix);
-    name += stamp;
+    char serialText[16] = "";
     if (serial > 1)
-        name += "_" + std::to_string(serial);
-    name += ".avi";
+        std::snprintf(serialText, sizeof(serialText), "_%d", serial);
+    char stamp[112];
+    std::snprintf(stamp, sizeof(stamp), ".%d-%02d-%02d.%02d.%02d.%02d%s.avi", t.year, t.month,
+                  t.day, t.hour, t.minute, t.second, serialText);
+    std::string name;
+    name.reserve(prefix.size() + std::strlen(stamp));
+    name.append(prefix);
+    name.append(stamp);
     return name;
 }
 
@@ -58,7 +61,8 @@ std::string SerialFileName(std::string_view path, int serial) {
     if (dot == std::string_view::npos || dot <= nameStart)
         dot = path.size();
     std::string out(path.substr(0, dot));
-    out += "_" + std::to_string(serial);
+    out += '_';
+    out += std::to_string(serial);
     out += path.substr(dot);
     return out;
 }

@@ -1,6 +1,8 @@
 #include "tools/send/send_args.h"
 
+#include <initializer_list>
 #include <optional>
+#include <string_view>
 
 #include "app/shell/command_line.h"
 #include "app/shell/command_words.h"
@@ -42,6 +44,13 @@ std::optional<int64_t> ReadNumber(const std::string& text, int64_t low, int64_t 
     return value;
 }
 
+std::string Concat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view p : parts)
+        out.append(p);
+    return out;
+}
+
 SendArguments Bad(std::string error) {
     SendArguments result;
     result.status = SendArguments::Status::kBad;
@@ -71,22 +80,24 @@ SendArguments ParseSendArguments(const std::vector<std::string>& args) {
             result.options.raw = true;
         } else if (a == "--instance" || a == "-i" || a == "--wait") {
             if (i + 1 >= args.size())
-                return Bad(a + " needs a number");
+                return Bad(Concat({a, " needs a number"}));
             const std::string& value = args[++i];
             if (a == "--wait") {
                 std::optional<int64_t> s = ReadNumber(value, 0, 3600);
-                if (!s)
-                    return Bad("--wait takes seconds from 0 to 3600, not '" + value + "'");
+                if (!s) {
+                    return Bad(Concat({"--wait takes seconds from 0 to 3600, not '", value, "'"}));
+                }
                 result.options.waitSeconds = static_cast<uint32_t>(*s);
             } else {
                 std::optional<int64_t> n = ReadNumber(value, 1, INT32_MAX);
-                if (!n)
-                    return Bad("the instance number must be a positive number, not '" + value +
-                               "'");
+                if (!n) {
+                    return Bad(Concat(
+                        {"the instance number must be a positive number, not '", value, "'"}));
+                }
                 result.options.instance = static_cast<int32_t>(*n);
             }
         } else {
-            return Bad("unknown option " + a);
+            return Bad(Concat({"unknown option ", a}));
         }
     }
     if (words.empty())
@@ -98,8 +109,8 @@ SendArguments ParseSendArguments(const std::vector<std::string>& args) {
         text += w;
     }
     if (text.size() > kMaxCommandTextBytes) {
-        return Bad("the command text is longer than " + std::to_string(kMaxCommandTextBytes) +
-                   " bytes; the recorder reads no more");
+        return Bad(Concat({"the command text is longer than ", std::to_string(kMaxCommandTextBytes),
+                           " bytes; the recorder reads no more"}));
     }
     if (!result.options.raw) {
         // Check the word the way the recorder will read it.
@@ -107,8 +118,8 @@ SendArguments ParseSendArguments(const std::vector<std::string>& args) {
         CommandTokens tokens;
         TokenizeCommandText(copy.data(), tokens);
         if (!FindCommandWord(tokens[0])) {
-            return Bad("'" + std::string(tokens[0] ? tokens[0] : "") +
-                       "' is not a command word (use --raw to send it anyway)");
+            return Bad(Concat({"'", tokens[0] ? tokens[0] : "",
+                               "' is not a command word (use --raw to send it anyway)"}));
         }
     }
     result.options.text = std::move(text);

@@ -453,6 +453,57 @@ TEST(RecorderProcess, CommandTextsOfAnyLengthAndBytesAreHarmless) {
     ASSERT_EQ(recorder.Exit(9), 0);
 }
 
+TEST(RecorderProcess, StoredFlagsShapeTheWindowAtStart) {
+    DeleteKey(12);
+    // Start minimized, always on top, fixed frame, aspect lock.
+    Plant(12, "Preview", REG_DWORD, Le32(0x80 | 0x04 | 0x200 | 0x08));
+    Recorder recorder("12");
+    HWND w = WaitForWindow(12);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(IsIconic(w));
+    EXPECT_TRUE(GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_FALSE(GetWindowLongA(w, GWL_STYLE) & WS_THICKFRAME);
+    ASSERT_EQ(Send("--instance 12 Restore"), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(w); }, 5000));
+    EXPECT_TRUE(SameRect(WindowRect(w), 100, 100, 320, 240)) << Describe(WindowRect(w));
+    // Leaving full screen keeps the fixed frame.
+    ASSERT_EQ(Send("--instance 12 FullScreen"), 0);
+    ASSERT_EQ(Send("--instance 12 FullScreen"), 0);
+    EXPECT_FALSE(GetWindowLongA(w, GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_TRUE(SameRect(WindowRect(w), 100, 100, 320, 240)) << Describe(WindowRect(w));
+    ASSERT_EQ(recorder.Exit(12), 0);
+    EXPECT_EQ(Dword(Read(12, "Preview")), 0x28Cu);
+}
+
+TEST(RecorderProcess, SessionEndKeepsTheSettingsAtOnce) {
+    DeleteKey(11);
+    Recorder recorder("11");
+    HWND w = WaitForWindow(11);
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(Send("--instance 11 SetPos 33 44 250 200"), 0);
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &answer);
+    EXPECT_NE(answer, 0u) << "the recorder must not refuse a logoff";
+    SendMessageTimeoutA(w, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &answer);
+    // The system may end the process now, without WM_DESTROY.
+    EXPECT_EQ(Read(11, "WindowPosition").data, Rect(33, 44, 250, 200));
+    recorder.process().Terminate();
+}
+
+TEST(RecorderProcess, ANumberClaimedByAStartingCopyIsSkipped) {
+    // A copy that has settled on 1 but has no title yet holds this claim.
+    HANDLE claim = CreateMutexA(nullptr, FALSE, "Local\\Halvorix.Vistrel.Instance1");
+    ASSERT_NE(claim, nullptr);
+    Recorder recorder("");
+    HWND w = WaitForWindow(2);
+    EXPECT_NE(w, nullptr) << "the claimed number 1 was taken again";
+    EXPECT_EQ(FindWindowA(nullptr, Title(1).c_str()), nullptr);
+    CloseHandle(claim);
+    if (w != nullptr) {
+        EXPECT_EQ(recorder.Exit(2), 0);
+    }
+}
+
 class RecorderFolders : public ::testing::Test {
   protected:
     testsupport::TempDir dir_;

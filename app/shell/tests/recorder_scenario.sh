@@ -73,6 +73,12 @@ xdotool mouseup 1
 sleep 0.5
 read -r dx dy _ _ <<<"$(geometry "$id")"
 check "a drag in the upper half moves the window (now $dx,$dy)" [ "$dx" -gt 150 ] && [ "$dy" -gt 140 ]
+# The drag ended with the release: moving over the upper half without a
+# pressed button does not drag again.
+xdotool mousemove --window "$id" 60 20
+for _ in 1 2 3 4 5; do xdotool mousemove_relative 10 8; sleep 0.05; done
+sleep 0.5
+check "moving without a pressed button does not drag" [ "$(geometry "$id" | cut -d' ' -f1-2)" = "$dx $dy" ]
 xdotool mousemove --window "$id" 50 200 mousedown 1
 for _ in 1 2 3 4 5; do xdotool mousemove_relative 10 8; sleep 0.05; done
 xdotool mouseup 1
