@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "app/shell/command_dispatch.h"
 #include "app/shell/window_logic.h"
 #include "tools/send/send_args.h"
 
 namespace {
 
-constexpr ULONG_PTR kCommandTextCopyData = 1;
 constexpr UINT kAnswerTimeoutMs = 5000;
 
 HWND FindRecorder(const std::string& title, uint32_t waitSeconds) {
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     COPYDATASTRUCT data{};
-    data.dwData = kCommandTextCopyData;
+    data.dwData = vistrel::kCommandTextCopyData;
     data.cbData = static_cast<DWORD>(options.text.size());
     data.lpData = const_cast<char*>(options.text.data());
     DWORD_PTR answer = 0;

@@ -113,6 +113,10 @@ TEST_F(RecordingFilesTest, FileLimitDeletesTheOldestByLastWriteTime) {
     EnforceRecordingLimits(false, 0);
     EXPECT_EQ(Listing(capture_).count("foreign.AVI"), 0u);
     EXPECT_EQ(Listing(capture_).count("Capture.0.avi"), 1u);
+
+    std::strcpy(gSettings.capFilename, (dir_.path() + "missing\\Capture").c_str());
+    EnforceRecordingLimits(true, 0);  // nothing to list: nothing happens
+    EXPECT_EQ(GetFileAttributesA(archive_.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(RecordingFilesTest, SizeLimitCountsWholeGibibytes) {
@@ -126,23 +130,12 @@ TEST_F(RecordingFilesTest, SizeLimitCountsWholeGibibytes) {
     EXPECT_EQ(Listing(capture_).size(), 2u);
 }
 
-TEST_F(RecordingFilesTest, NoLimitsOrNoFolderTouchNothing) {
-    for (int i = 0; i < 4; ++i)
-        MakeFile(capture_ + std::to_string(i) + ".avi", base_ + i * kSecond);
-    EnforceRecordingLimits(false, 0);
-    EXPECT_EQ(Listing(capture_).size(), 4u);
-    std::strcpy(gSettings.capFilename, (dir_.path() + "missing\\Capture").c_str());
-    gSettings.fileLimit = 1;
-    EnforceRecordingLimits(true, 0);
-    EXPECT_FALSE(IsFolder(archive_));
-}
-
 TEST_F(RecordingFilesTest, ArchiveMovesTheLastMinuteAndCreatesTheFolder) {
     for (int i = 1; i <= 4; ++i) {
         MakeFile(capture_ + "seg" + std::to_string(i) + ".avi", base_ + i * 60 * kSecond);
     }
     EnforceRecordingLimits(true, 30);  // the segment is 30 s old: the one before goes too
-    EXPECT_TRUE(IsFolder(archive_));
+    EXPECT_TRUE(IsFolder(archive_));   // made with its parents
     EXPECT_EQ(Listing(archive_ + "\\"), (std::set<std::string>{"seg3.avi", "seg4.avi"}));
     EXPECT_EQ(Listing(capture_), (std::set<std::string>{"seg1.avi", "seg2.avi"}));
 
@@ -195,15 +188,6 @@ TEST_F(RecordingFilesTest, SegmentNamesNeverRepeatWithinOneSecond) {
 
     std::strcpy(gSettings.capFilename, (std::string(240, 'p')).c_str());
     EXPECT_FALSE(MakeSegmentFileName(next));  // would not fit a path
-}
-
-TEST_F(RecordingFilesTest, CreateFolderPathMakesAllButTheLastComponent) {
-    std::string path = dir_.path() + "a\\b\\c\\stem";
-    CreateFolderPath(path);
-    EXPECT_TRUE(IsFolder(dir_.path() + "a\\b\\c"));
-    EXPECT_FALSE(IsFolder(path));
-    CreateFolderPath(path);  // existing folders are fine
-    EXPECT_TRUE(IsFolder(dir_.path() + "a\\b\\c"));
 }
 
 TEST(LocalSecondsClock, FollowsTheLocalDateAndTime) {

@@ -94,16 +94,6 @@ TEST(PlanRecordingLimits, SizeLimitCountsWholeGibibytes) {
     EXPECT_EQ(PlanRecordingLimits(big, false, 0, 0, 1).toDelete, (Names{"x", "y"}));
 }
 
-TEST(PlanRecordingLimits, NoLimitsDeleteNothing) {
-    std::vector<RecordingFile> files;
-    for (int i = 0; i < 300; ++i)
-        files.push_back(File(std::to_string(i), i, 100 * kGiB));
-    LimitPlan plan = PlanRecordingLimits(Sorted(files), false, 0, 0, 0);
-    EXPECT_TRUE(plan.toDelete.empty());
-    EXPECT_TRUE(plan.toArchive.empty());
-    EXPECT_TRUE(PlanRecordingLimits({}, true, 0, 1, 1).toArchive.empty());
-}
-
 TEST(PlanRecordingLimits, ArchiveTakesTheLastMinuteThenLimitsApplyToTheRest) {
     std::vector<RecordingFile> files =
         Sorted({File("s1", 1), File("s2", 2), File("s3", 3), File("s4", 4)});

@@ -302,56 +302,10 @@ TEST(RecorderProcess, CommandWordsMoveSizeAndShowTheWindow) {
     EXPECT_TRUE(SameRect(WindowRect(w), 70, 80, 400, 300)) << Describe(WindowRect(w));
     EXPECT_TRUE(GetWindowLongA(w, GWL_STYLE) & WS_THICKFRAME);
 
-    // Key F does the same as the word.
-    PostMessageA(w, WM_KEYUP, 'F', 0);
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            RECT r = WindowRect(w);
-            return EqualRect(&r, &monitor.rcMonitor) != FALSE;
-        },
-        5000));
-    PostMessageA(w, WM_KEYUP, 'F', 0);
-    EXPECT_TRUE(WaitUntil([&] { return SameRect(WindowRect(w), 70, 80, 400, 300); }, 5000))
-        << Describe(WindowRect(w));
-
-    ASSERT_EQ(Send(to + "Hide"), 0);
-    EXPECT_FALSE(IsWindowVisible(w));
-    ASSERT_EQ(Send(to + "Show"), 0);
-    EXPECT_TRUE(IsWindowVisible(w));
-    ASSERT_EQ(Send(to + "Maximize"), 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsZoomed(w) != FALSE; }, 5000));
-    ASSERT_EQ(Send(to + "Restore"), 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsZoomed(w); }, 5000));
-
     ASSERT_EQ(recorder.Exit(5), 0);
-    // The place stored is the last windowed one, not the full-screen or the
-    // maximized one.
+    // The place stored is the last windowed one, not the full-screen one.
     EXPECT_EQ(Read(5, "WindowPosition").data, Rect(70, 80, 400, 300));
     EXPECT_EQ(Dword(Read(5, "Preview")) & 0x10, 0u);
-}
-
-TEST(RecorderProcess, FullScreenCarriesOverToTheNextRun) {
-    DeleteKey(6);
-    Plant(6, "WindowPosition", REG_BINARY, Rect(40, 30, 200, 150));
-    Plant(6, "Preview", REG_DWORD, Le32(0x18));
-    Recorder recorder("6");
-    HWND w = WaitForWindow(6);
-    ASSERT_NE(w, nullptr);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoA(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &monitor);
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            RECT r = WindowRect(w);
-            return EqualRect(&r, &monitor.rcMonitor) != FALSE;
-        },
-        5000))
-        << "full screen at the first tick; " << Describe(WindowRect(w));
-    ASSERT_EQ(Send("--instance 6 FullScreen"), 0);
-    EXPECT_TRUE(SameRect(WindowRect(w), 40, 30, 200, 150)) << Describe(WindowRect(w));
-    ASSERT_EQ(recorder.Exit(6), 0);
-    EXPECT_EQ(Dword(Read(6, "Preview")), 0x08u);
-    EXPECT_EQ(Read(6, "WindowPosition").data, Rect(40, 30, 200, 150));
 }
 
 TEST(RecorderProcess, OddStoredValuesAreReadSafely) {
@@ -395,17 +349,6 @@ TEST(RecorderProcess, OddStoredValuesAreReadSafely) {
     EXPECT_EQ(Read(7, "TVAudioDevice").data, Text("Mic one"));
 }
 
-TEST(RecorderProcess, StoredPlaceIsClampedOnLoad) {
-    DeleteKey(8);
-    Plant(8, "WindowPosition", REG_BINARY, Rect(-50, -20, 10, 10));
-    Recorder recorder("8");
-    HWND w = WaitForWindow(8);
-    ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(SameRect(WindowRect(w), 0, 0, 30, 30)) << Describe(WindowRect(w));
-    ASSERT_EQ(recorder.Exit(8), 0);
-    EXPECT_EQ(Read(8, "WindowPosition").data, Rect(0, 0, 30, 30));
-}
-
 TEST(RecorderProcess, CommandTextsOfAnyLengthAndBytesAreHarmless) {
     DeleteKey(9);
     Recorder recorder("9");
@@ -439,14 +382,10 @@ TEST(RecorderProcess, CommandTextsOfAnyLengthAndBytesAreHarmless) {
     RECT after = WindowRect(w);
     EXPECT_TRUE(EqualRect(&before, &after)) << Describe(after);
 
-    // vistrel-send: clear refusals and a clear error for a missing recorder.
+    // vistrel-send refuses words the recorder would ignore, and says when
+    // no such recorder runs.
     std::string out;
     EXPECT_EQ(Send("--instance 9 Recording", &out), 2);
-    EXPECT_NE(out.find("not a command word"), std::string::npos) << out;
-    EXPECT_EQ(Send("--instance 0 Exit", &out), 2);
-    EXPECT_EQ(Send("", &out), 2);
-    EXPECT_EQ(Send("--help", &out), 0);
-    EXPECT_NE(out.find("usage: vistrel-send"), std::string::npos) << out;
     EXPECT_EQ(Send("--instance 4242 Exit", &out), 1);
     EXPECT_NE(out.find("Halvorix - Vistrel 4242"), std::string::npos) << out;
 
@@ -455,8 +394,10 @@ TEST(RecorderProcess, CommandTextsOfAnyLengthAndBytesAreHarmless) {
 
 TEST(RecorderProcess, StoredFlagsShapeTheWindowAtStart) {
     DeleteKey(12);
-    // Start minimized, always on top, fixed frame, aspect lock.
+    // Start minimized, always on top, fixed frame, aspect lock; a place that
+    // is clamped on load.
     Plant(12, "Preview", REG_DWORD, Le32(0x80 | 0x04 | 0x200 | 0x08));
+    Plant(12, "WindowPosition", REG_BINARY, Rect(-50, -20, 10, 10));
     Recorder recorder("12");
     HWND w = WaitForWindow(12);
     ASSERT_NE(w, nullptr);
@@ -465,14 +406,15 @@ TEST(RecorderProcess, StoredFlagsShapeTheWindowAtStart) {
     EXPECT_FALSE(GetWindowLongA(w, GWL_STYLE) & WS_THICKFRAME);
     ASSERT_EQ(Send("--instance 12 Restore"), 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsIconic(w); }, 5000));
-    EXPECT_TRUE(SameRect(WindowRect(w), 100, 100, 320, 240)) << Describe(WindowRect(w));
+    EXPECT_TRUE(SameRect(WindowRect(w), 0, 0, 30, 30)) << Describe(WindowRect(w));
     // Leaving full screen keeps the fixed frame.
     ASSERT_EQ(Send("--instance 12 FullScreen"), 0);
     ASSERT_EQ(Send("--instance 12 FullScreen"), 0);
     EXPECT_FALSE(GetWindowLongA(w, GWL_STYLE) & WS_THICKFRAME);
-    EXPECT_TRUE(SameRect(WindowRect(w), 100, 100, 320, 240)) << Describe(WindowRect(w));
+    EXPECT_TRUE(SameRect(WindowRect(w), 0, 0, 30, 30)) << Describe(WindowRect(w));
     ASSERT_EQ(recorder.Exit(12), 0);
     EXPECT_EQ(Dword(Read(12, "Preview")), 0x28Cu);
+    EXPECT_EQ(Read(12, "WindowPosition").data, Rect(0, 0, 30, 30));
 }
 
 TEST(RecorderProcess, SessionEndKeepsTheSettingsAtOnce) {
