@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+#include "app/shell/instances.h"
+#include "app/shell/settings.h"
+
 namespace vistrel {
 
 // Once at start-up: stays off for the whole run when another program already
@@ -22,6 +25,10 @@ bool LocationPublisherRunning();
 // the first free "GPSOSDText<n>" block for `instanceNumber` and keeps it until
 // the process ends.
 void ClaimOsdTextBlock(uint32_t vidFlags, int instanceNumber);
+// The same for this run's settings and instance number.
+inline void ClaimOsdTextBlock() {
+    ClaimOsdTextBlock(gVidFlags, InstanceNumber());
+}
 bool OsdTextBlockHeld();
 // Around the creation of the overlay filter, so the new filter takes the block.
 void RaiseOsdClaimFlag();

@@ -1,0 +1,64 @@
+// The program's one DirectShow capture graph: preview, recording, tear-down
+// and the video window inside the main window. All calls run on the main
+// window's thread.
+//
+// The graph itself is not built yet: every operation below reports "not
+// built" on the debugger output and fails, so the program runs idle (no
+// preview, no recording) with everything around the graph working.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+struct IBaseFilter;
+struct IMediaEventEx;
+
+namespace vistrel {
+
+// 1 when previewing (also when it already was), 0 on failure.
+int StartPreview();
+// 1 when a running preview was stopped, else 0.
+int StopPreview();
+// 1 when a running preview was paused / run again, else 0.
+int PausePreview();
+int ResumePreview();
+// 1 when recording (also when it already was), else 0. A recording that could
+// not be built or started arms the restart countdown (5 ticks, record); one
+// that failed only for want of media control does not.
+int StartRecording();
+// 1 when a recording was stopped and torn down, else 0.
+int StopRecording();
+bool IsPreviewing();
+bool IsRecording();
+
+bool BuildCaptureGraph(bool record);
+// Removes everything downstream of the capture filters; callers stop first.
+void TearDownGraph();
+// Releases graph, builder, capture filters, crossbar and monikers; callers
+// tear down first.
+void ReleaseCaptureDevices();
+// True when the video capture device is in the graph.
+bool OpenCaptureSources();
+
+void ShowVideoWindow(bool visible);
+void SizeVideoWindow(int32_t width, int32_t height);
+// Lets the video window see its owner's messages (every main window message).
+void ForwardVideoWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The video window's own full-screen mode, for an embedded main window.
+// False when there is no video window.
+bool SetVideoWindowFullScreen(bool on);
+
+// Borrowed pointers into the graph's state, null while there is none. The
+// main window holds its own reference while it drains events.
+IMediaEventEx* GraphEvents();
+IBaseFilter* VideoCaptureFilter();
+
+// Width and height of the chosen capture format; 0 while no format is known.
+void ChosenVideoSize(int32_t* width, int32_t* height);
+
+// Drops the process-wide references (overlay filter, smart tee) that may
+// still be held; called before COM is shut down.
+void ReleaseGraphReferences();
+
+}  // namespace vistrel

@@ -1,0 +1,160 @@
+#include "app/recording/recording_files.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/capture/capture_graph.h"
+#include "app/recording/recording_limits.h"
+#include "app/recording/segment_rules.h"
+#include "app/shell/settings.h"
+
+namespace vistrel {
+
+namespace {
+
+int64_t gSegmentStartTime = 0;
+int64_t gSegmentEndTime = 0;
+std::string gLastSegmentName;  // the previous name handed out in this run
+
+// Closes a FindFirstFile search on every path.
+class FindHandle {
+  public:
+    explicit FindHandle(HANDLE h) : handle_(h) {}
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    ~FindHandle() {
+        if (valid())
+            FindClose(handle_);
+    }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+uint64_t Combine(DWORD high, DWORD low) {
+    return (uint64_t{high} << 32) | low;
+}
+
+std::string CaptureFolder() {
+    return RemoveFileSpec(gSettings.capFilename);
+}
+
+}  // namespace
+
+int64_t LocalSeconds() {
+    FILETIME utc{}, local{};
+    GetSystemTimeAsFileTime(&utc);
+    if (!FileTimeToLocalFileTime(&utc, &local))
+        local = utc;
+    return LocalSecondsFromFileTime(Combine(local.dwHighDateTime, local.dwLowDateTime));
+}
+
+int64_t SegmentStartTime() {
+    return gSegmentStartTime;
+}
+
+int64_t SegmentEndTime() {
+    return gSegmentEndTime;
+}
+
+void BeginSegmentClock(uint32_t capSeconds) {
+    gSegmentStartTime = LocalSeconds();
+    gSegmentEndTime = SegmentEndFor(gSegmentStartTime, capSeconds);
+}
+
+bool MakeSegmentFileName(SegmentPath& out) {
+    SYSTEMTIME st{};
+    GetLocalTime(&st);
+    LocalDateTime t{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+    std::optional<std::string> name =
+        ChooseSegmentFileName(gSettings.capFilename, t, [](const std::string& candidate) {
+            return PathExists(candidate) ||
+                   lstrcmpiA(candidate.c_str(), gLastSegmentName.c_str()) == 0;
+        });
+    if (!name)
+        return false;
+    int wideLength = MultiByteToWideChar(CP_ACP, 0, name->c_str(), -1, nullptr, 0);
+    if (wideLength <= 0)
+        return false;
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name->c_str(), -1, wide.data(), wideLength);
+    wide.resize(static_cast<size_t>(wideLength - 1));
+    gLastSegmentName = *name;
+    out.path = std::move(*name);
+    out.wide = std::move(wide);
+    return true;
+}
+
+void CreateFolderPath(const std::string& path) {
+    for (const std::string& folder : FolderPrefixes(path))
+        CreateDirectoryA(folder.c_str(), nullptr);
+}
+
+bool MoveToArchive(const std::string& fileName) {
+    std::string source = JoinPath(CaptureFolder(), fileName);
+    std::string target = JoinPath(gSettings.archive, fileName);
+    CreateFolderPath(target);
+    // MoveFileA never replaces a file, so a taken name simply tries the next
+    // serial; other failures leave the file where it is.
+    constexpr int kMaxSerial = 999;
+    for (int serial = 1; serial <= kMaxSerial; ++serial) {
+        std::string candidate = serial == 1 ? target : SerialFileName(target, serial);
+        if (candidate.size() > kMaxPathChars)
+            return false;
+        if (MoveFileA(source.c_str(), candidate.c_str()))
+            return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+void EnforceRecordingLimits(bool archive, uint32_t age) {
+    std::string folder = CaptureFolder();
+    std::string pattern = JoinPath(folder, "*.avi");
+    WIN32_FIND_DATAA found{};
+    FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search.valid())
+        return;
+    RecordingListing listing;
+    do {
+        // Folders are not recordings, and the wildcard also matches short
+        // names of longer extensions (".avix"): only real .avi files count.
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        if (!HasAviExtension(found.cFileName))
+            continue;
+        listing.Add(
+            {found.cFileName,
+             Combine(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime),
+             Combine(found.nFileSizeHigh, found.nFileSizeLow)});
+    } while (FindNextFileA(search.get(), &found));
+    if (listing.size() == 0)
+        return;
+
+    LimitPlan plan = PlanRecordingLimits(listing.TakeOldestFirst(), archive, age,
+                                         gSettings.fileLimit, gSettings.gbLimit);
+    for (const std::string& name : plan.toArchive)
+        MoveToArchive(name);
+    for (const std::string& name : plan.toDelete)
+        DeleteFileA(JoinPath(folder, name).c_str());
+}
+
+void ArchiveRecordings() {
+    bool wasRecording = IsRecording();
+    if (wasRecording)
+        StopRecording();
+    EnforceRecordingLimits(true, SegmentAge(LocalSeconds(), gSegmentStartTime));
+    if (wasRecording)
+        StartRecording();
+}
+
+}  // namespace vistrel

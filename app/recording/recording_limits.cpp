@@ -1,0 +1,78 @@
+#include "app/recording/recording_limits.h"
+
+#include <algorithm>
+
+namespace vistrel {
+
+namespace {
+
+constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
+    return (a > UINT64_MAX - b) ? UINT64_MAX : a + b;
+}
+
+}  // namespace
+
+void RecordingListing::Add(RecordingFile file) {
+    int64_t second = static_cast<int64_t>(file.lastWrite / kFileTimeUnitsPerSecond);
+    files_.push_back({std::move(file), second, next_order_++});
+    // Trim in batches so a huge folder costs linear time and bounded memory.
+    if (files_.size() >= 2 * kMaxListedRecordings)
+        KeepNewest();
+}
+
+void RecordingListing::KeepNewest() {
+    if (files_.size() <= kMaxListedRecordings)
+        return;
+    auto newerFirst = [](const Entry& a, const Entry& b) {
+        return a.second != b.second ? a.second > b.second : a.order > b.order;
+    };
+    std::nth_element(files_.begin(), files_.begin() + kMaxListedRecordings, files_.end(),
+                     newerFirst);
+    files_.resize(kMaxListedRecordings);
+}
+
+std::vector<RecordingFile> RecordingListing::TakeOldestFirst() {
+    KeepNewest();
+    // Whole seconds give a proper ordering; listing order breaks ties.
+    std::sort(files_.begin(), files_.end(), [](const Entry& a, const Entry& b) {
+        return a.second != b.second ? a.second < b.second : a.order < b.order;
+    });
+    std::vector<RecordingFile> out;
+    out.reserve(files_.size());
+    for (Entry& e : files_)
+        out.push_back(std::move(e.file));
+    files_.clear();
+    return out;
+}
+
+LimitPlan PlanRecordingLimits(const std::vector<RecordingFile>& files, bool archive, uint32_t age,
+                              uint32_t fileLimit, uint32_t gbLimit) {
+    LimitPlan plan;
+    size_t end = files.size();  // files[0, end) are still in the list
+    if (archive && end != 0) {
+        plan.toArchive.push_back(files[--end].name);
+        if (age < 60 && end != 0)
+            plan.toArchive.push_back(files[--end].name);
+    }
+
+    size_t begin = 0;
+    if (gbLimit != 0) {
+        uint64_t total = 0;
+        for (size_t i = 0; i < end; ++i)
+            total = SaturatingAdd(total, files[i].size);
+        while (begin < end && (total >> 30) > gbLimit) {
+            plan.toDelete.push_back(files[begin].name);
+            total -= std::min(total, files[begin].size);
+            ++begin;
+        }
+    }
+    if (fileLimit != 0) {
+        while (end - begin > fileLimit)
+            plan.toDelete.push_back(files[begin++].name);
+    }
+    return plan;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,47 @@
+#include "app/shell/command_words.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/shell/command_line.h"
+
+namespace vistrel {
+
+std::optional<CommandWord> FindCommandWord(const char* token) {
+    if (token == nullptr)
+        return std::nullopt;
+    for (size_t i = 0; i < CommandWords.size(); ++i) {
+        if (EqualsIgnoringCase(token, CommandWords[i]))
+            return static_cast<CommandWord>(i);
+    }
+    return std::nullopt;
+}
+
+ParsedCommand ParseCommandText(const void* bytes, size_t length) {
+    ParsedCommand parsed;
+    char buffer[kMaxCommandTextBytes + 1] = {};
+    size_t n = (bytes == nullptr) ? 0 : std::min(length, kMaxCommandTextBytes);
+    if (n != 0)
+        std::memcpy(buffer, bytes, n);
+    buffer[n] = '\0';
+
+    CommandTokens tokens;
+    TokenizeCommandText(buffer, tokens);
+    parsed.word = FindCommandWord(tokens[0]);
+    if (parsed.word == CommandWord::kSetPos) {
+        std::optional<int32_t>* fields[] = {&parsed.setPos.x, &parsed.setPos.y,
+                                            &parsed.setPos.width, &parsed.setPos.height};
+        for (int i = 0; i < 4; ++i) {
+            if (const char* t = tokens[i + 1])
+                *fields[i] = ReadLeadingNumber(t);
+        }
+    }
+    return parsed;
+}
+
+WindowBox ResolveSetPos(const SetPosArguments& args, const WindowBox& current) {
+    return {args.x.value_or(current.left), args.y.value_or(current.top),
+            args.width.value_or(current.width), args.height.value_or(current.height)};
+}
+
+}  // namespace vistrel

@@ -1,0 +1,66 @@
+// The process entry of vistrel.exe: COM, the command line, the main window as
+// a modal dialog, and the shut-down order.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/capture/capture_graph.h"
+#include "app/shell/command_line.h"
+#include "app/shell/instances.h"
+#include "app/shell/main_window.h"
+
+namespace {
+
+// Applies the command line's words in order; false when the instance it names
+// is already running, so this start must end at once.
+bool ReadCommandLine(std::vector<char>& line) {
+    vistrel::CommandTokens tokens;
+    vistrel::TokenizeCommandText(line.data(), tokens);
+    for (int i = 0; i < tokens.count; ++i) {
+        vistrel::StartupToken token = vistrel::ClassifyStartupToken(tokens[i]);
+        switch (token.word) {
+            case vistrel::StartupWord::kPreview:
+                vistrel::SetPreviewOverride(vistrel::kPreviewOverrideOn);
+                break;
+            case vistrel::StartupWord::kNoPreview:
+                vistrel::SetPreviewOverride(vistrel::kPreviewOverrideOff);
+                break;
+            case vistrel::StartupWord::kInstance:
+                vistrel::SetInstanceNumber(token.instance);
+                if (vistrel::InstanceWindowExists(token.instance))
+                    return false;
+                break;
+            case vistrel::StartupWord::kIgnored:
+                break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    vistrel::SetProgramInstance(instance);
+    if (FAILED(CoInitialize(nullptr)))
+        return 1;
+
+    const char* text = commandLine != nullptr ? commandLine : "";
+    std::vector<char> line(text, text + std::strlen(text) + 1);
+    if (!ReadCommandLine(line))
+        return 0;  // that copy runs already: nothing else to do
+
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(vistrel::kMainWindowTemplate), nullptr,
+                    vistrel::MainWindowProc, 0);
+
+    std::vector<char>().swap(line);
+    if (HFONT font = vistrel::TimeDisplayFont())
+        DeleteObject(font);
+    if (ULONG_PTR token = vistrel::GdiplusToken())
+        Gdiplus::GdiplusShutdown(token);
+    vistrel::ReleaseGraphReferences();
+    CoUninitialize();
+    return 0;
+}

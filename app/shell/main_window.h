@@ -1,0 +1,31 @@
+// The main window: a captionless dialog (template 102) whose procedure drives
+// the program: start-up and shut-down, the one-second tick, graph events,
+// power and session notices, mouse, keys and command texts.
+#pragma once
+
+#include <windows.h>
+
+namespace vistrel {
+
+inline constexpr int kMainWindowTemplate = 102;
+inline constexpr int kProgramIcon = 105;
+inline constexpr int kSkinResource = 103;
+inline constexpr int kSkinResourceType = 101;
+// WM_COMMAND identifier of the record command.
+inline constexpr int kRecordCommand = 109;
+// The capture graph posts its events to the main window with this message.
+inline constexpr UINT kGraphNotifyMessage = WM_USER + 1;
+
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Null before creation and after destruction.
+HWND MainWindowHandle();
+// The control bar's time-display font; deleted by the process entry at exit.
+HFONT TimeDisplayFont();
+// The skin strip (a GDI+ bitmap), or null.
+void* SkinImage();
+// Token of GdiplusStartup (0 when GDI+ was not started); shut down by the
+// process entry.
+ULONG_PTR GdiplusToken();
+
+}  // namespace vistrel

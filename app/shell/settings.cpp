@@ -1,0 +1,8 @@
+#include "app/shell/settings.h"
+
+namespace vistrel {
+
+RecorderSettings gSettings;
+uint32_t& gVidFlags = gSettings.vidFlags;
+
+}  // namespace vistrel

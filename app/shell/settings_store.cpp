@@ -1,0 +1,100 @@
+#include "app/shell/settings_store.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/shell/instances.h"
+#include "app/shell/settings.h"
+#include "app/shell/settings_table.h"
+
+namespace vistrel {
+
+namespace {
+
+// Closes a registry key on every path.
+class RegistryKey {
+  public:
+    RegistryKey() = default;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    HKEY* out() { return &key_; }
+    HKEY get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+// Values larger than this are not settings of ours and are not read.
+constexpr DWORD kLargestValueRead = 64 * 1024;
+
+// Reads one value whole into a buffer of its own size, so a value of any size
+// or type is seen as it is and the variable is written only by the decoder.
+bool QueryValue(HKEY key, const char* name, DWORD* type, std::vector<uint8_t>& data) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD size = 0;
+        if (RegQueryValueExA(key, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
+            return false;
+        if (size > kLargestValueRead)
+            return false;
+        data.assign(size + 1, 0);  // one spare byte: never a zero-size buffer
+        DWORD got = size + 1;
+        LONG rc = RegQueryValueExA(key, name, nullptr, type, data.data(), &got);
+        if (rc == ERROR_MORE_DATA)
+            continue;  // changed between the two calls
+        if (rc != ERROR_SUCCESS)
+            return false;
+        data.resize(got);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void LoadRegistrySettings() {
+    std::memcpy(gSettings.capFilename, kDefaultCapFilename, sizeof(kDefaultCapFilename));
+    std::string path = SettingsKeyPath(InstanceNumber());
+    OutputDebugStringA(path.c_str());
+    OutputDebugStringA("\n");
+    RegistryKey key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, path.c_str(), key.out()) != ERROR_SUCCESS)
+        return;
+
+    std::vector<uint8_t> data;
+    for (const SettingRow& row : SettingsTable) {
+        DWORD type = 0;
+        if (QueryValue(key.get(), row.name, &type, data))
+            DecodeStoredValue(row, type, data, gSettings);
+    }
+    char line[32];
+    std::snprintf(line, sizeof(line), "gVidFlags %d\n", static_cast<int>(gVidFlags));
+    OutputDebugStringA(line);
+    ApplyArchiveDefault(gSettings);
+    ClampWindowPosition(gSettings.windowPosition);
+}
+
+void SaveRegistrySettings() {
+    std::string path = SettingsKeyPath(InstanceNumber());
+    RegistryKey key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, path.c_str(), key.out()) != ERROR_SUCCESS)
+        return;
+    for (const SettingRow& row : SettingsTable) {
+        std::vector<uint8_t> image = EncodeSettingValue(row, gSettings);
+        DWORD size = static_cast<DWORD>(image.size());
+        // For a text the system looks at the byte after the given length and
+        // counts it as a terminator when it is zero. Texts are stored without
+        // one, so that byte must be there and must not be zero.
+        if (row.type == kRegSz)
+            image.push_back(0xFF);
+        RegSetValueExA(key.get(), row.name, 0, row.type, image.data(), size);
+    }
+}
+
+}  // namespace vistrel

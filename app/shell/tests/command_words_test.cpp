@@ -1,0 +1,99 @@
+#include "app/shell/command_words.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vistrel {
+namespace {
+
+ParsedCommand Parse(const std::string& text) {
+    return ParseCommandText(text.data(), text.size());
+}
+
+TEST(FindCommandWord, MatchesEachWordInAnyCaseAndNothingElse) {
+    for (size_t i = 0; i < CommandWords.size(); ++i) {
+        std::string upper = CommandWords[i];
+        for (char& c : upper)
+            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        EXPECT_EQ(FindCommandWord(CommandWords[i]), static_cast<CommandWord>(i));
+        EXPECT_EQ(FindCommandWord(upper.c_str()), static_cast<CommandWord>(i)) << upper;
+    }
+    EXPECT_EQ(FindCommandWord("record"), CommandWord::kRecord);
+    EXPECT_EQ(FindCommandWord("Fullscreen"), CommandWord::kFullScreen);
+    EXPECT_EQ(FindCommandWord("setpos"), CommandWord::kSetPos);
+    EXPECT_FALSE(FindCommandWord("Recording"));
+    EXPECT_FALSE(FindCommandWord("Full Screen"));
+    EXPECT_FALSE(FindCommandWord(""));
+    EXPECT_FALSE(FindCommandWord(nullptr));
+}
+
+TEST(ParseCommandText, FindsTheWordOfTheFirstToken) {
+    EXPECT_EQ(Parse("Exit").word, CommandWord::kExit);
+    EXPECT_EQ(Parse("  minimize  extra words").word, CommandWord::kMinimize);
+    EXPECT_EQ(Parse("\"Record\"").word, CommandWord::kRecord);
+    EXPECT_EQ(Parse("Stop,now").word, CommandWord::kStop);
+    EXPECT_FALSE(Parse("Now Stop").word);
+    EXPECT_FALSE(Parse("").word);
+    EXPECT_FALSE(Parse("   ").word);
+    EXPECT_FALSE(Parse("\xFF\xFE\x80").word);
+}
+
+TEST(ParseCommandText, AnyBytesAndLengthsAreSafe) {
+    // The text needs no terminating zero; a zero byte ends it early.
+    const char noZero[4] = {'S', 'h', 'o', 'w'};
+    EXPECT_EQ(ParseCommandText(noZero, sizeof(noZero)).word, CommandWord::kShow);
+    EXPECT_EQ(ParseCommandText("Record\0Exit", 11).word, CommandWord::kRecord);
+    EXPECT_EQ(ParseCommandText("Hide", 3).word, std::nullopt);  // "Hid"
+    EXPECT_FALSE(ParseCommandText(nullptr, 100).word);
+    EXPECT_FALSE(ParseCommandText("Exit", 0).word);
+
+    // Only the first 255 bytes count: a height beyond them is not given.
+    std::string longText = "SetPos 1 2 3" + std::string(255 - 12 - 1, ' ') + " 4";
+    ASSERT_GT(longText.size(), kMaxCommandTextBytes);
+    ParsedCommand parsed = Parse(longText);
+    ASSERT_EQ(parsed.word, CommandWord::kSetPos);
+    EXPECT_EQ(parsed.setPos.width, 3);
+    EXPECT_FALSE(parsed.setPos.height);
+
+    std::string huge(100000, 'A');
+    huge.replace(0, 5, "Exit ");
+    EXPECT_EQ(Parse(huge).word, CommandWord::kExit);
+}
+
+TEST(ParseCommandText, ReadsSetPosNumbersInEveryNotation) {
+    for (const char* text :
+         {"SetPos,10,20,640,480", "SetPos 10 20 640 480", "setpos\t10\t20\t640\t480"}) {
+        ParsedCommand p = Parse(text);
+        ASSERT_EQ(p.word, CommandWord::kSetPos) << text;
+        EXPECT_EQ(p.setPos.x, 10);
+        EXPECT_EQ(p.setPos.y, 20);
+        EXPECT_EQ(p.setPos.width, 640);
+        EXPECT_EQ(p.setPos.height, 480);
+    }
+    // After a comma the token runs to the next comma: "10 20" reads as 10.
+    ParsedCommand mixed = Parse("SetPos,10 20,640 480");
+    EXPECT_EQ(mixed.setPos.x, 10);
+    EXPECT_EQ(mixed.setPos.y, 640);
+    EXPECT_FALSE(mixed.setPos.width);
+
+    ParsedCommand odd = Parse("SetPos -5 abc 99999999999 7px");
+    EXPECT_EQ(odd.setPos.x, -5);
+    EXPECT_EQ(odd.setPos.y, 0);
+    EXPECT_EQ(odd.setPos.width, INT32_MAX);
+    EXPECT_EQ(odd.setPos.height, 7);
+
+    EXPECT_FALSE(Parse("Record 1 2 3 4").setPos.x);  // numbers belong to SetPos only
+}
+
+TEST(ResolveSetPos, MissingNumbersKeepTheCurrentPlace) {
+    const WindowBox current{100, 200, 320, 240};
+    EXPECT_EQ(ResolveSetPos(Parse("SetPos").setPos, current), current);
+    EXPECT_EQ(ResolveSetPos(Parse("SetPos 5 6").setPos, current), (WindowBox{5, 6, 320, 240}));
+    EXPECT_EQ(ResolveSetPos(Parse("SetPos 5 6 700").setPos, current), (WindowBox{5, 6, 700, 240}));
+    EXPECT_EQ(ResolveSetPos(Parse("SetPos 5 6 700 500").setPos, current),
+              (WindowBox{5, 6, 700, 500}));
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,31 @@
+// The skinned control bar over the picture and its skin image. The main
+// window creates the bar from template 104 with ControlBarProc, re-places it
+// when it moves, and asks it to repaint.
+#pragma once
+
+#include <windows.h>
+
+namespace vistrel {
+
+// Control ids of the bar that others use.
+inline constexpr int kControlBarTemplate = 104;
+inline constexpr int kRecordButtonId = 109;
+
+// The open bar, or null; set and cleared by the bar itself.
+HWND ControlBarHandle();
+
+// Dialog procedure of the bar; the creation parameter points to the main
+// window's screen rectangle.
+INT_PTR CALLBACK ControlBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam);
+
+void PlaceControlBar(HWND bar, const RECT& mainWindowRect);
+void LayoutControlBar(HWND bar);
+// Repaints the record button when `recording` differs from the last call.
+void RefreshRecordButton(HWND bar, bool recording);
+void RefreshTimeDisplay();
+
+// The skin strip from the program's resources; null when it cannot be loaded.
+// The result is a GDI+ bitmap (GpBitmap*).
+void* LoadSkinImage(int resourceId, int resourceType, HMODULE module);
+
+}  // namespace vistrel
