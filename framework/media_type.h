@@ -3,7 +3,7 @@
 #pragma once
 
 #include <windows.h>
-#include <strmif.h>
+#include <dshow.h>
 
 #include <optional>
 

@@ -11,7 +11,7 @@
 #pragma once
 
 #include <windows.h>
-#include <strmif.h>
+#include <dshow.h>
 
 #include <span>
 #include <string>
