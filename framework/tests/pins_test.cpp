@@ -165,8 +165,8 @@ TEST_F(PinsTest, StopLetsASenderWaitingForABufferGo) {
     HRESULT third = S_OK;
     std::thread sender([&] { third = source->Push(frame, 2, 3); });
     Sleep(200);
-    ASSERT_EQ(graph.control->Stop(), S_OK);
-    sender.join();  // hangs here if Stop left the sender waiting
+    ASSERT_EQ(CallWithin(10000, "Stop", [&] { return graph.control->Stop(); }), S_OK);
+    sender.join();
     EXPECT_TRUE(FAILED(third));
     EXPECT_EQ(sink->Samples().size(), 2u);
 }

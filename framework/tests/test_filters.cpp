@@ -1,5 +1,6 @@
 #include "framework/tests/test_filters.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace fwtest {
@@ -35,6 +36,12 @@ dshow::MediaType VideoType(const GUID& subtype, int width, int height, int bits,
 }
 
 SourcePin::SourcePin(TestSource& source) : OutputPin(source, L"Out"), source_(source) {}
+
+HRESULT SourcePin::QueryPinInterface(REFIID iid, void** out) {
+    if (seekable && IsEqualIID(iid, IID_IMediaSeeking))
+        return dshow::GetInterface(static_cast<IMediaSeeking*>(&seeking_), out);
+    return OutputPin::QueryPinInterface(iid, out);
+}
 
 HRESULT SourcePin::CheckMediaType(const AM_MEDIA_TYPE& type) {
     for (const auto& p : source_.proposals) {
@@ -199,6 +206,40 @@ HRESULT Graph::Add(IBaseFilter* filter, const wchar_t* name) {
 
 HRESULT Graph::Connect(IPin* out, IPin* in, const AM_MEDIA_TYPE* type) {
     return builder ? builder->ConnectDirect(out, in, type) : E_FAIL;
+}
+
+namespace {
+
+struct BoundedCall {
+    std::function<HRESULT()> call;
+    HRESULT result = E_FAIL;
+};
+
+DWORD WINAPI RunBoundedCall(void* context) {
+    auto* bounded = static_cast<BoundedCall*>(context);
+    bounded->result = bounded->call();
+    return 0;
+}
+
+}  // namespace
+
+HRESULT CallWithin(DWORD ms, const char* what, std::function<HRESULT()> call) {
+    auto* bounded = new BoundedCall{std::move(call)};
+    HANDLE thread = CreateThread(nullptr, 0, RunBoundedCall, bounded, 0, nullptr);
+    if (!thread) {
+        delete bounded;
+        return E_FAIL;
+    }
+    if (WaitForSingleObject(thread, ms) != WAIT_OBJECT_0) {
+        std::fprintf(stderr, "%s did not return within %lu ms: deadlock\n", what,
+                     static_cast<unsigned long>(ms));
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    CloseHandle(thread);
+    HRESULT result = bounded->result;
+    delete bounded;
+    return result;
 }
 
 Microsoft::WRL::ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION direction, int index) {

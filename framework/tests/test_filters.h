@@ -22,6 +22,43 @@ dshow::MediaType VideoType(const GUID& subtype, int width, int height, int bits,
 
 class TestSource;
 
+// Answers one IMediaSeeking question, so tests see calls pass upstream.
+class FakeSeeking final : public IMediaSeeking {
+  public:
+    explicit FakeSeeking(IPin& owner) : owner_(owner) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        return owner_.QueryInterface(iid, out);
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return owner_.AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return owner_.Release(); }
+    STDMETHODIMP GetDuration(LONGLONG* duration) override {
+        *duration = kDuration;
+        return S_OK;
+    }
+    STDMETHODIMP GetCapabilities(DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP CheckCapabilities(DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP IsFormatSupported(const GUID*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryPreferredFormat(GUID*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTimeFormat(GUID*) override { return E_NOTIMPL; }
+    STDMETHODIMP IsUsingTimeFormat(const GUID*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetTimeFormat(const GUID*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetStopPosition(LONGLONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetCurrentPosition(LONGLONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SetPositions(LONGLONG*, DWORD, LONGLONG*, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPositions(LONGLONG*, LONGLONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetAvailable(LONGLONG*, LONGLONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetRate(double) override { return E_NOTIMPL; }
+    STDMETHODIMP GetRate(double*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPreroll(LONGLONG*) override { return E_NOTIMPL; }
+    static constexpr LONGLONG kDuration = 123456789;
+
+  private:
+    IPin& owner_;
+};
+
 class SourcePin final : public dshow::OutputPin {
   public:
     explicit SourcePin(TestSource& source);
@@ -29,9 +66,14 @@ class SourcePin final : public dshow::OutputPin {
     HRESULT GetMediaType(int position, dshow::MediaType* type) override;
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
     ALLOCATOR_PROPERTIES last_request{};
+    bool seekable = false;
+
+  protected:
+    HRESULT QueryPinInterface(REFIID iid, void** out) override;
 
   private:
     TestSource& source_;
+    FakeSeeking seeking_{*this};
 };
 
 class TestSource final : public dshow::BaseFilter {
@@ -128,6 +170,11 @@ struct Graph {
     Microsoft::WRL::ComPtr<IGraphBuilder> builder;
     Microsoft::WRL::ComPtr<IMediaControl> control;
 };
+
+// Runs `call` on a thread of its own and waits at most `ms` for it. A call
+// that does not return in time (a deadlock) fails the test and ends the test
+// process at once, instead of leaving it hanging until the runner's timeout.
+HRESULT CallWithin(DWORD ms, const char* what, std::function<HRESULT()> call);
 
 Microsoft::WRL::ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION direction, int index = 0);
 
