@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/video_format.h"
+
 namespace orvant {
 
 namespace {
@@ -12,21 +14,8 @@ int32_t ReadInt32(const uint8_t* p) {
     std::memcpy(&v, p, sizeof(v));
     return v;
 }
-uint32_t ReadUint32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-uint16_t ReadUint16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
 
 constexpr size_t kTargetRect = 16;
-constexpr size_t kBitmapHeader = 48;
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
 
 void MirrorRow(const uint8_t* in, uint8_t* out, int width, int bpp) {
     if (bpp == 4) {
@@ -77,41 +66,29 @@ void BlendRow(const uint32_t* surface, uint8_t* row, int width, int bpp) {
 }  // namespace
 
 bool ParseVideoInfo(std::span<const uint8_t> format, int expectedBitCount, FrameGeometry& out) {
-    if (format.size() < kVideoInfoSize)
+    const auto v = dshow::ParseVideoInfo(format.data(), format.size());
+    if (!v)
         return false;
-    const uint8_t* bmi = format.data() + kBitmapHeader;
-    const uint32_t headerSize = ReadUint32(bmi);
-    const int32_t width = ReadInt32(bmi + 4);
-    const int32_t height = ReadInt32(bmi + 8);
-    const uint16_t bitCount = ReadUint16(bmi + 14);
-    const uint32_t compression = ReadUint32(bmi + 16);
-    const uint32_t sizeImage = ReadUint32(bmi + 20);
-    if (headerSize < 40)
+    if (v->bit_count != expectedBitCount || (v->bit_count != 24 && v->bit_count != 32)) {
         return false;
-    if (bitCount != expectedBitCount || (bitCount != 24 && bitCount != 32))
+    }
+    if (v->compression != dshow::kBiRgb &&
+        !(v->compression == dshow::kBiBitfields && v->bit_count == 32)) {
         return false;
-    if (compression != kBiRgb && !(compression == kBiBitfields && bitCount == 32))
-        return false;
-    if (width <= 0 || width > kMaxFrameSide)
-        return false;
-    if (height == 0 || height < -kMaxFrameSide || height > kMaxFrameSide)
-        return false;
-
+    }
     FrameGeometry g;
-    g.bytesPerPixel = bitCount / 8;
-    g.stride = ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;
-    g.height = height < 0 ? -height : height;
-    g.topDown = height < 0;
-    g.width = width;
-    if (sizeImage != 0 && sizeImage < g.frameBytes())
-        return false;
+    g.width = v->width;
+    g.height = v->height;
+    g.bytesPerPixel = v->bit_count / 8;
+    g.stride = v->stride;
+    g.topDown = v->top_down;
 
     // A renderer that wants longer rows says so with a bitmap wider than the
     // target rectangle; the picture is the rectangle's width.
     const uint8_t* target = format.data() + kTargetRect;
     const int32_t left = ReadInt32(target), top = ReadInt32(target + 4);
     const int32_t right = ReadInt32(target + 8), bottom = ReadInt32(target + 12);
-    if (left == 0 && top == 0 && right > 0 && right < width && bottom > 0)
+    if (left == 0 && top == 0 && right > 0 && right < g.width && bottom > 0)
         g.width = right;
 
     out = g;

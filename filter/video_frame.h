@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <span>
 
+#include "framework/video_format.h"
+
 namespace orvant {
 
 // Largest accepted picture side; anything beyond is refused at negotiation.
-inline constexpr int kMaxFrameSide = 16384;
+inline constexpr int kMaxFrameSide = dshow::kMaxVideoDimension;
 
 struct FrameGeometry {
     int width = 0;          // visible pixels per row
@@ -29,7 +31,7 @@ struct FrameGeometry {
 // bytes, uncompressed RGB of the expected depth, sides within 1..kMaxFrameSide,
 // an image size that, when given, holds the whole frame. A target rectangle
 // narrower than the bitmap (a row longer than the picture) sets the width.
-inline constexpr size_t kVideoInfoSize = 88;
+inline constexpr size_t kVideoInfoSize = dshow::kVideoInfoSize;
 bool ParseVideoInfo(std::span<const uint8_t> format, int expectedBitCount, FrameGeometry& out);
 
 // Memory address of picture row `row` (0 is the top).
