@@ -171,6 +171,7 @@ uint32_t ComposeOverlay(CompositionState& state, TextRenderer& renderer,
     for (int line = 0; line < telemetry::kOsdTextLines; ++line) {
         DrawTextLine(state, renderer, f, line, textColour);
     }
+    renderer.Flush();
     BlendBands(*f.geometry, f.frame, f.surface, state.topBand, state.bottomBand);
     return requests;
 }

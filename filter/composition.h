@@ -36,6 +36,8 @@ class TextRenderer {
     // Text from the rectangle's top-left corner on a black background,
     // clipped to the rectangle, in `colour` (0x00BBGGRR).
     virtual void Draw(const Rect& rect, const char* text, size_t length, uint32_t colour) = 0;
+    // Everything drawn so far is in the surface's pixels.
+    virtual void Flush() {}
 };
 
 inline constexpr int kBrightnessSamples = 16;
