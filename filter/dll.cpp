@@ -27,6 +27,12 @@ const dshow::FactoryEntry kClasses[] = {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     return dshow::GetClassObject(kClasses, clsid, iid, out);
 }
-STDAPI DllCanUnloadNow() { return dshow::CanUnloadNow(); }
-STDAPI DllRegisterServer() { return dshow::RegisterServer(kClasses, true); }
-STDAPI DllUnregisterServer() { return dshow::RegisterServer(kClasses, false); }
+STDAPI DllCanUnloadNow() {
+    return dshow::CanUnloadNow();
+}
+STDAPI DllRegisterServer() {
+    return dshow::RegisterServer(kClasses, true);
+}
+STDAPI DllUnregisterServer() {
+    return dshow::RegisterServer(kClasses, false);
+}

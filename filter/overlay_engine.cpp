@@ -11,7 +11,8 @@ namespace {
 
 bool NeedsClock(const OverlaySettings& s) {
     for (uint8_t item : s.Mode) {
-        if (item == kItemTime || item == kItemDate || item == kItemDateTime) return true;
+        if (item == kItemTime || item == kItemDate || item == kItemDateTime)
+            return true;
     }
     return false;
 }
@@ -40,14 +41,16 @@ OverlayEngine::~OverlayEngine() {
 
 bool OverlayEngine::SetFormat(const FrameGeometry& geometry) {
     dshow::ScopedLock lock(lock_);
-    if (!geometry.valid()) return false;
+    if (!geometry.valid())
+        return false;
     settings_->FrameWidth = static_cast<int16_t>(geometry.width);
     settings_->FrameHeight = static_cast<int16_t>(geometry.height);
     GetTimeZoneInformation(&timeZone_);
     const bool resized = !surface_.valid() || geometry.width != geometry_.width ||
                          geometry.height != geometry_.height;
     geometry_ = geometry;
-    if (!resized) return true;
+    if (!resized)
+        return true;
     // A new size starts layout afresh, so nothing laid out for the old one
     // lies outside the new picture.
     state_ = CompositionState{};
@@ -85,8 +88,10 @@ void OverlayEngine::DisplayTime(const telemetry::GpsSharedRecord* gps, bool need
                                 ItemSources& sources, char* time, char* date) {
     SYSTEMTIME local;
     GetLocalTime(&local);
-    if (reader_.hasGps()) telemetry::StampFixMilliseconds(reader_.gps(), local.wMilliseconds);
-    if (!needed) return;
+    if (reader_.hasGps())
+        telemetry::StampFixMilliseconds(reader_.gps(), local.wMilliseconds);
+    if (!needed)
+        return;
     SYSTEMTIME shown = local;
     if (gps && gps->FixValid) {
         SYSTEMTIME fix;
@@ -94,9 +99,11 @@ void OverlayEngine::DisplayTime(const telemetry::GpsSharedRecord* gps, bool need
         std::memcpy(&fix, &gps->FixTime, sizeof(fix));
         fix.wMilliseconds = local.wMilliseconds;
         SYSTEMTIME converted;
-        if (SystemTimeToTzSpecificLocalTime(&timeZone_, &fix, &converted)) shown = converted;
+        if (SystemTimeToTzSpecificLocalTime(&timeZone_, &fix, &converted))
+            shown = converted;
     }
-    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &shown, nullptr, time, 24)) time[0] = '\0';
+    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &shown, nullptr, time, 24))
+        time[0] = '\0';
     if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &shown, nullptr, date, 32)) {
         date[0] = '\0';
     }
@@ -109,7 +116,8 @@ void OverlayEngine::ComposeLocked(uint8_t* frame) {
         LoadSettings(profile_, *settings_);
         state_.lastInstance = settings_->InstanceNumber;
     }
-    if (!surface_.valid()) return;
+    if (!surface_.valid())
+        return;
 
     bool rebuilt = false;
     if (!surface_.hasFont() || (flags() & FLAG_FONT_DIRTY)) {
@@ -141,19 +149,22 @@ void OverlayEngine::ComposeLocked(uint8_t* frame) {
     f.fontRebuilt = rebuilt;
 
     const uint32_t requests = ComposeOverlay(state_, surface_, f);
-    if (hasObd && requests != 0) telemetry::RequestPids(reader_.obd(), requests);
+    if (hasObd && requests != 0)
+        telemetry::RequestPids(reader_.obd(), requests);
 }
 
 HRESULT OverlayEngine::GetSettings(OverlaySettings* out) {
     dshow::ScopedLock lock(lock_);
     LoadSettings(profile_, *settings_);
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     std::memcpy(out, settings_, sizeof(*out));
     return S_OK;
 }
 
 HRESULT OverlayEngine::SetSettings(const OverlaySettings* source) {
-    if (!source) return E_POINTER;
+    if (!source)
+        return E_POINTER;
     dshow::ScopedLock lock(lock_);
     ReplaceSettings(*settings_, *source);
     SaveSettings(profile_, *settings_);

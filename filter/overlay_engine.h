@@ -21,7 +21,7 @@
 namespace orvant {
 
 class OverlayEngine {
-public:
+  public:
     // Takes the block whose ClaimFlag is raised (or a private record),
     // attaches the telemetry, loads the settings and saves them back.
     explicit OverlayEngine(ProfileStore* profile = nullptr);
@@ -47,7 +47,7 @@ public:
     bool claimedBlock() const { return claim_.held(); }
     int claimedIndex() const { return claim_.index(); }
 
-private:
+  private:
     void ComposeLocked(uint8_t* frame);
     void DisplayTime(const telemetry::GpsSharedRecord* gps, bool needed, ItemSources& sources,
                      char* time, char* date);

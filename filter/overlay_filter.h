@@ -18,7 +18,7 @@ class OverlayFilter final : public dshow::TransformFilter,
                             public dshow::PersistStream,
                             public IOverlaySettings,
                             public ISpecifyPropertyPages {
-public:
+  public:
     explicit OverlayFilter(IUnknown* outer);
 
     DSHOW_DELEGATING_UNKNOWN
@@ -45,7 +45,7 @@ public:
 
     OverlayEngine& engine() { return engine_; }
 
-private:
+  private:
     ~OverlayFilter() override = default;
 
     OverlayEngine engine_;

@@ -10,7 +10,8 @@ int ProfileFile::GetInt(const char* section, const char* key, int defaultValue) 
 
 void ProfileFile::GetString(const char* section, const char* key, const char* defaultValue,
                             char* buffer, uint32_t size) {
-    if (size == 0) return;
+    if (size == 0)
+        return;
     GetProfileStringA(section, key, defaultValue, buffer, size);
     buffer[size - 1] = '\0';
 }

@@ -6,7 +6,7 @@
 namespace orvant {
 
 class ProfileFile final : public ProfileStore {
-public:
+  public:
     int GetInt(const char* section, const char* key, int defaultValue) override;
     void GetString(const char* section, const char* key, const char* defaultValue, char* buffer,
                    uint32_t size) override;

@@ -6,12 +6,15 @@
 
 namespace orvant {
 
-TextSurface::~TextSurface() { Destroy(); }
+TextSurface::~TextSurface() {
+    Destroy();
+}
 
 bool TextSurface::Create(int width, int height) {
     Destroy();
     HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return false;
+    if (!dc)
+        return false;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -22,7 +25,8 @@ bool TextSurface::Create(int width, int height) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap || !bits) {
-        if (bitmap) DeleteObject(bitmap);
+        if (bitmap)
+            DeleteObject(bitmap);
         DeleteDC(dc);
         return false;
     }
@@ -41,13 +45,18 @@ bool TextSurface::Create(int width, int height) {
 
 void TextSurface::Destroy() {
     if (dc_) {
-        if (oldFont_) SelectObject(dc_, oldFont_);
-        if (oldBitmap_) SelectObject(dc_, oldBitmap_);
+        if (oldFont_)
+            SelectObject(dc_, oldFont_);
+        if (oldBitmap_)
+            SelectObject(dc_, oldBitmap_);
         DeleteDC(dc_);
     }
-    if (bitmap_) DeleteObject(bitmap_);
-    if (font_) DeleteObject(font_);
-    if (black_) DeleteObject(black_);
+    if (bitmap_)
+        DeleteObject(bitmap_);
+    if (font_)
+        DeleteObject(font_);
+    if (black_)
+        DeleteObject(black_);
     dc_ = nullptr;
     bitmap_ = nullptr;
     oldBitmap_ = nullptr;
@@ -59,7 +68,8 @@ void TextSurface::Destroy() {
 }
 
 void TextSurface::RebuildFont(const telemetry::OverlaySettings& settings) {
-    if (!dc_) return;
+    if (!dc_)
+        return;
     LOGFONTA description = {};
     description.lfHeight = settings.FontHeight;
     description.lfWidth = settings.FontWidth;
@@ -72,34 +82,40 @@ void TextSurface::RebuildFont(const telemetry::OverlaySettings& settings) {
         SelectObject(dc_, oldFont_);
         oldFont_ = nullptr;
     }
-    if (font_) DeleteObject(font_);
+    if (font_)
+        DeleteObject(font_);
     font_ = font;
-    if (font_) oldFont_ = SelectObject(dc_, font_);
+    if (font_)
+        oldFont_ = SelectObject(dc_, font_);
     GdiFlush();
     std::memset(pixels_, 0, static_cast<size_t>(width_) * height_ * 4);
 }
 
 Extent TextSurface::Measure(const char* text, size_t length) {
     SIZE size = {};
-    if (!dc_ || !GetTextExtentPoint32A(dc_, text, static_cast<int>(length), &size)) return {};
+    if (!dc_ || !GetTextExtentPoint32A(dc_, text, static_cast<int>(length), &size))
+        return {};
     return {static_cast<int>(size.cx), static_cast<int>(size.cy)};
 }
 
 void TextSurface::Fill(const Rect& rect, uint32_t colour) {
-    if (!dc_ || rect.right <= rect.left || rect.bottom <= rect.top) return;
+    if (!dc_ || rect.right <= rect.left || rect.bottom <= rect.top)
+        return;
     RECT r = {rect.left, rect.top, rect.right, rect.bottom};
     if (colour == 0) {
         FillRect(dc_, &r, black_);
         return;
     }
     HBRUSH brush = CreateSolidBrush(colour);
-    if (!brush) return;
+    if (!brush)
+        return;
     FillRect(dc_, &r, brush);
     DeleteObject(brush);
 }
 
 void TextSurface::Draw(const Rect& rect, const char* text, size_t length, uint32_t colour) {
-    if (!dc_ || length == 0) return;
+    if (!dc_ || length == 0)
+        return;
     RECT r = {rect.left, rect.top, rect.right, rect.bottom};
     SetTextColor(dc_, colour);
     DrawTextA(dc_, text, static_cast<int>(length), &r, DT_BOTTOM);

@@ -10,7 +10,7 @@
 namespace orvant {
 
 class TextSurface final : public TextRenderer {
-public:
+  public:
     TextSurface() = default;
     TextSurface(const TextSurface&) = delete;
     TextSurface& operator=(const TextSurface&) = delete;
@@ -31,7 +31,7 @@ public:
     void Fill(const Rect& rect, uint32_t colour) override;
     void Draw(const Rect& rect, const char* text, size_t length, uint32_t colour) override;
 
-private:
+  private:
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ oldBitmap_ = nullptr;
