@@ -118,6 +118,15 @@ void TextSurface::Draw(const Rect& rect, const char* text, size_t length, uint32
         return;
     RECT r = {rect.left, rect.top, rect.right, rect.bottom};
     SetTextColor(dc_, colour);
+    // Without an ampersand (the one character DrawTextA treats specially) and
+    // without line breaks, one clipped ExtTextOutA draws the same pixels at a
+    // fraction of the cost.
+    if (std::memchr(text, '&', length) == nullptr && std::memchr(text, '\n', length) == nullptr &&
+        std::memchr(text, '\r', length) == nullptr) {
+        ExtTextOutA(dc_, r.left, r.top, ETO_CLIPPED | ETO_OPAQUE, &r, text,
+                    static_cast<UINT>(length), nullptr);
+        return;
+    }
     DrawTextA(dc_, text, static_cast<int>(length), &r, DT_BOTTOM);
 }
 
