@@ -5,6 +5,8 @@
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER64=${WINESERVER64:-/usr/lib/wine/wineserver64}
+# Marks a booted template; a new name makes older templates boot again.
+WINE_TEMPLATE_MARK=.vistrel-ready-2
 
 wine__log() { echo "wine-run: $*" >&2; }
 
@@ -15,7 +17,7 @@ wine_template() {
     mkdir -p "$root"
     (
         flock 9
-        [ -f "$tpl/.vistrel-ready" ] && exit 0
+        [ -f "$tpl/$WINE_TEMPLATE_MARK" ] && exit 0
         rm -rf "$tpl"
         wine__log "booting template prefix $tpl"
         local xlog=$root/template-xvfb.log dfile=$root/template-display
@@ -30,6 +32,11 @@ wine_template() {
         # A crashed program must fail its test at once, not wait in winedbg.
         timeout -k 5 60 "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
             /t REG_DWORD /d 0 /f >>"$root/template-boot.log" 2>&1 || rc=$?
+        # winedbg --auto ends a crashed process with whatever a register held
+        # (often 0: a crash would pass); with no debugger to start, the
+        # process ends with its exception code instead.
+        timeout -k 5 60 "$WINE64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Debugger /t REG_SZ /d 'no-debugger' /f >>"$root/template-boot.log" 2>&1 || rc=$?
         timeout -k 5 60 "$WINESERVER64" -w || true
         "$WINESERVER64" -k 2>/dev/null || true
         kill "$xpid" 2>/dev/null; wait "$xpid" 2>/dev/null
@@ -38,7 +45,7 @@ wine_template() {
             wine__log "template boot failed ($rc); see $root/template-boot.log"
             exit 1
         fi
-        touch "$tpl/.vistrel-ready"
+        touch "$tpl/$WINE_TEMPLATE_MARK"
     ) 9>"$root/template.lock"
 }
 
@@ -69,7 +76,7 @@ wine_session_begin() {
     mkdir -p "$root/runs"
     WINE_SESSION_DIR=$(mktemp -d "$root/runs/run.XXXXXX")
     if [ -n "$keep_prefix" ]; then
-        if [ ! -f "$keep_prefix/.vistrel-ready" ]; then
+        if [ ! -f "$keep_prefix/$WINE_TEMPLATE_MARK" ]; then
             rm -rf "$keep_prefix"; mkdir -p "$(dirname "$keep_prefix")"
             wine__clone "$root/template" "$keep_prefix" || return 1
         fi

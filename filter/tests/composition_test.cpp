@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fake_renderer.h"
+#include "filter/composition.h"
+#include "filter/overlay_settings.h"
+#include "filter/signal_scale.h"
+
+namespace orvant {
+namespace {
+
+using telemetry::GpsSharedRecord;
+using telemetry::ObdSharedRecord;
+using telemetry::OverlaySettings;
+using testing::FakeRenderer;
+
+TEST(SlotLayout, CornersAndBands) {
+    CompositionState st;
+    const Extent e{80, 16};
+    for (int slot = 0; slot < 8; ++slot)
+        LayoutSlot(st, slot, e, 640, 480);
+    EXPECT_EQ(st.slotRect[0], (Rect{2, 1, 90, 17}));
+    EXPECT_EQ(st.slotRect[1], (Rect{2, 17, 90, 34}));
+    EXPECT_EQ(st.slotRect[2], (Rect{2, 446, 90, 463}));
+    EXPECT_EQ(st.slotRect[3], (Rect{2, 463, 90, 479}));
+    EXPECT_EQ(st.slotRect[4], (Rect{550, 1, 638, 17}));
+    EXPECT_EQ(st.slotRect[5], (Rect{550, 17, 638, 34}));
+    EXPECT_EQ(st.slotRect[6], (Rect{550, 446, 638, 463}));
+    EXPECT_EQ(st.slotRect[7], (Rect{550, 463, 638, 479}));
+    EXPECT_EQ(st.topBand, 34);
+    EXPECT_EQ(st.bottomBand, 34);
+
+    CompositionState first;
+    LayoutSlot(first, 0, e, 640, 480);
+    LayoutSlot(first, 3, e, 640, 480);
+    EXPECT_EQ(first.topBand, 17) << "a first line alone needs one line of band";
+    EXPECT_EQ(first.bottomBand, 17);
+    LayoutSlot(first, 4, {10, 30}, 640, 480);
+    EXPECT_EQ(first.topBand, 17) << "only sets the band while it is 0";
+}
+
+TEST(TextLineLayout, EdgesAndBands) {
+    CompositionState st;
+    LayoutTextLine(st, 0, -1, -1, {40, 16}, 640, 480);
+    EXPECT_EQ(st.lineRect[0], (Rect{599, 463, 639, 479})) << "ends one pixel before the edges";
+    EXPECT_EQ(st.bottomBand, 17);
+    LayoutTextLine(st, 1, 10, 300, {40, 16}, 640, 480);
+    EXPECT_EQ(st.lineRect[1], (Rect{10, 300, 50, 316}));
+    EXPECT_EQ(st.topBand, 316);
+    LayoutTextLine(st, 2, 10, 5, {40, 16}, 640, 480);
+    EXPECT_EQ(st.topBand, 316) << "bands only grow";
+    LayoutTextLine(st, 3, -32768, -32768, {40, 16}, 640, 480);
+    EXPECT_EQ(st.lineRect[3].right, 640 - 32768);
+    LayoutTextLine(st, 8, 0, 0, {1, 1}, 640, 480);  // no such line: ignored
+    LayoutSlot(st, -1, {1, 1}, 640, 480);
+}
+
+TEST(AutomaticColourChoice, DarkPicturesGetWhiteTextBrightOnesDarkGrey) {
+    CompositionState st;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(AutomaticColour(st, 2, 255), kWhite) << i;
+    EXPECT_EQ(AutomaticColour(st, 2, 255), kDarkGrey) << "five bright samples reach 1024";
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(AutomaticColour(st, 2, 0), kDarkGrey);
+    EXPECT_EQ(st.sampleIndex[2], 0) << "wraps after sixteen";
+    EXPECT_EQ(AutomaticColour(st, 2, 0), kWhite) << "the oldest sample was replaced";
+    EXPECT_EQ(st.sampleIndex[5], 0) << "slots keep their own samples";
+    st.sampleIndex[1] = 1000;  // a corrupted index stays inside the samples
+    AutomaticColour(st, 1, 7);
+    EXPECT_LT(st.sampleIndex[1], kBrightnessSamples);
+}
+
+TEST(SignalBarLayout, ScaleLabelAndHalfColour) {
+    ResetSignalScaleForTest();
+    GpsSharedRecord gps{};
+    gps.FixState = 3;
+    gps.Satellites[0].SignalToNoise = 45;
+    gps.Satellites[1].SignalToNoise = 20;
+    gps.Satellites[2].SignalToNoise = 50;
+    gps.Satellites[3].SignalToNoise = 99;
+    gps.Satellites[4].SignalToNoise = 65535;
+    const Rect slot{2, 1, 2 + 150, 1 + 22};
+    const SignalBars b = LayoutSignalBars(slot, 20, gps, 0x00FF00);
+    EXPECT_EQ(SignalScale(), 50) << "50 raises the scale, 99 and more never do";
+    EXPECT_STREQ(b.labelText, "3D  ");
+    ASSERT_EQ(b.count, 12);
+    const int w = (150 - 20 - 4) / 13, h = 22 - 2;
+    EXPECT_EQ(b.bars[0], (Rect{2, 1 + h - (h - 1) * 45 / 45, 2 + w, 1 + h}));
+    EXPECT_EQ(b.colours[0], 0x00FF00u);
+    EXPECT_EQ(b.colours[1], 0x007F00u) << "weak signals in half colour";
+    EXPECT_EQ(b.bars[1].left, 2 + w + 2);
+    for (int i = 3; i <= 4; ++i) {
+        EXPECT_GE(b.bars[i].top, slot.top) << "a reading beyond the scale stays in the slot";
+    }
+    EXPECT_EQ(b.bars[5].top, b.bars[5].bottom) << "no signal, no bar";
+    EXPECT_EQ(b.label.left, 2 + 12 * (w + 2) + 2);
+
+    const SignalBars tiny = LayoutSignalBars({0, 0, 3, 1}, 50, gps, 1);
+    EXPECT_EQ(tiny.count, 0) << "a slot too small for bars draws none";
+    gps.FixState = 200;
+    EXPECT_STREQ(LayoutSignalBars(slot, 0, gps, 1).labelText, "");
+    ResetSignalScaleForTest();
+}
+
+// A whole frame composed over a known picture with the stand-in renderer.
+struct Scene {
+    static constexpr int W = 320, H = 240;
+    FrameGeometry g{W, H, 4, W * 4, false};
+    std::vector<uint8_t> frame = std::vector<uint8_t>(W * H * 4, 0x40);
+    FakeRenderer renderer{W, H};
+    OverlaySettings settings{};
+    GpsSharedRecord gps{};
+    ObdSharedRecord obd{};
+    CompositionState state;
+
+    Scene() {
+        std::memset(&settings, 0, sizeof(settings));
+        settings.Color = 0x0000FF;  // red
+        const uint8_t modes[8] = {6, 2, 10, 11, 1, 5, 8, 9};
+        std::memcpy(settings.Mode, modes, 8);
+        gps.FixValid = 1;
+        gps.Heading = 90.0f;
+        gps.Latitude = 47.5f;
+        gps.Longitude = 8.5f;
+    }
+    uint32_t Compose(bool withGps, bool withObd, bool rebuilt = false) {
+        FrameComposition f;
+        f.geometry = &g;
+        f.frame = frame.data();
+        f.surface = renderer.surface();
+        f.settings = &settings;
+        f.sources.gps = withGps ? &gps : nullptr;
+        f.sources.obd = withObd ? &obd : nullptr;
+        f.sources.custom = settings.Custom;
+        f.sources.timeText = "14:05:09";
+        f.sources.dateText = "12/7/2026";
+        f.fontRebuilt = rebuilt;
+        return ComposeOverlay(state, renderer, f);
+    }
+    const uint8_t* Pixel(int x, int row) const {
+        return frame.data() + (static_cast<size_t>(H - 1 - row) * W + x) * 4;
+    }
+    bool IsRed(int x, int row) const {
+        const uint8_t* p = Pixel(x, row);
+        return p[0] == 0 && p[1] == 0 && p[2] == 0xFF;
+    }
+    bool Untouched(int x, int row) const {
+        const uint8_t* p = Pixel(x, row);
+        return p[0] == 0x40 && p[1] == 0x40 && p[2] == 0x40 && p[3] == 0x40;
+    }
+    int ChangedPixels() const {
+        int n = 0;
+        for (int row = 0; row < H; ++row) {
+            for (int x = 0; x < W; ++x)
+                n += !Untouched(x, row);
+        }
+        return n;
+    }
+};
+
+TEST(ComposeOverlayFrame, DefaultItemsLandInTheirCorners) {
+    Scene s;
+    s.Compose(true, false, true);
+    // Top-left first line starts at (2, 1): its first glyph is red.
+    EXPECT_TRUE(s.IsRed(2, 1));
+    EXPECT_TRUE(s.IsRed(2, 1 + 10));             // second line (MPH), one line lower
+    EXPECT_TRUE(s.IsRed(2, Scene::H - 10 - 1));  // bottom-left lower line (Date)
+    // Right-hand slots start W - cx - 10 from the left.
+    const int latitudeWidth = 13 * FakeRenderer::kCell;  // "N 47°30'0.00\""
+    EXPECT_TRUE(s.IsRed(Scene::W - latitudeWidth - 10, Scene::H - 10 - 1));
+    EXPECT_TRUE(s.Untouched(Scene::W / 2, Scene::H / 2)) << "the middle of the picture is kept";
+    EXPECT_TRUE(s.Untouched(0, 0)) << "black surface pixels are transparent";
+    EXPECT_EQ(s.Pixel(2, 1)[3], 0x40) << "the fourth byte of a pixel stays";
+    ASSERT_EQ(s.renderer.drawn.size(), 8u);
+    EXPECT_EQ(s.renderer.drawn[0], "0.0 ft");
+    EXPECT_EQ(s.renderer.drawn[2], "14:05:09.00");
+    EXPECT_EQ(s.renderer.drawn[7],
+              "N 47\xB0"
+              "30'0.00\"");
+    EXPECT_EQ(s.state.topBand, 22);
+    EXPECT_EQ(s.state.bottomBand, 22);
+}
+
+TEST(ComposeOverlayFrame, NothingDrawnWithoutRecordsOrItems) {
+    Scene s;
+    std::memset(s.settings.Mode, 0, 8);
+    EXPECT_EQ(s.Compose(true, true, true), 0u);
+    EXPECT_EQ(s.ChangedPixels(), 0);
+    const uint8_t gpsOnly[8] = {6, 2, 1, 5, 8, 9, 15, 13};
+    std::memcpy(s.settings.Mode, gpsOnly, 8);
+    s.Compose(false, false, true);
+    EXPECT_EQ(s.ChangedPixels(), 0) << "GPS items are skipped while the block is absent";
+    EXPECT_TRUE(s.renderer.drawn.empty());
+}
+
+TEST(ComposeOverlayFrame, ObdItemsRequestTheirPids) {
+    Scene s;
+    const uint8_t modes[8] = {18, 16, 0, 0, 27, 0, 0, 0};
+    std::memcpy(s.settings.Mode, modes, 8);
+    s.obd.PidValues[0x0C] = 0x1AF8;
+    EXPECT_EQ(s.Compose(false, true, true), 0x1000u | 0x2000u | 0x12080u);
+    EXPECT_EQ(s.renderer.drawn[0], "1726 RPM");
+    EXPECT_EQ(s.Compose(false, false), 0u) << "no OBD block, no requests";
+}
+
+TEST(ComposeOverlayFrame, SlotsGrowButNeverShrinkBetweenRebuilds) {
+    Scene s;
+    const uint8_t modes[8] = {0, 0, 0, 0, 14, 0, 0, 0};
+    std::memcpy(s.settings.Mode, modes, 8);
+    std::strcpy(s.settings.Custom, "long custom text");
+    s.Compose(false, false, true);
+    const Rect wide = s.state.slotRect[4];
+    std::strcpy(s.settings.Custom, "short");
+    s.Compose(false, false);
+    EXPECT_EQ(s.state.slotRect[4], wide) << "a right slot keeps its left edge";
+    EXPECT_EQ(s.renderer.drawnRects.back().left, wide.left);
+    s.Compose(false, false, true);
+    EXPECT_EQ(s.state.slotRect[4].left, Scene::W - 5 * FakeRenderer::kCell - 10);
+}
+
+TEST(ComposeOverlayFrame, TextLinesShowOnlyInsideTheBands) {
+    Scene s;
+    std::memset(s.settings.Mode, 0, 8);
+    s.settings.TextLines[0] = {-1, -1, "LINE"};
+    s.settings.TextLines[1] = {100, 150, "MIDDLE"};
+    std::memset(s.settings.TextLines[2].Text, 'Z', 64);  // no terminator
+    s.settings.TextLines[2].X = 0;
+    s.settings.TextLines[2].Y = 0;
+    s.Compose(false, false, true);
+    EXPECT_TRUE(s.IsRed(Scene::W - 1 - 4 * FakeRenderer::kCell, Scene::H - 1 - 10))
+        << "lines before any slot use the configured colour";
+    EXPECT_TRUE(s.IsRed(100, 150));
+    EXPECT_EQ(s.state.topBand, 160);
+    EXPECT_EQ(s.renderer.drawn[2], std::string(64, 'Z'));
+
+    // A line in the middle with the band too short for it is not shown.
+    Scene t;
+    std::memset(t.settings.Mode, 0, 8);
+    t.settings.TextLines[0] = {100, -100, "MIDDLE"};
+    t.Compose(false, false, true);
+    EXPECT_TRUE(t.IsRed(100, Scene::H - 100 - 10));
+    t.state.bottomBand = 5;
+    t.frame.assign(t.frame.size(), 0x40);
+    BlendBands(t.g, t.frame.data(), t.renderer.surface(), 0, t.state.bottomBand);
+    EXPECT_TRUE(t.Untouched(100, Scene::H - 100 - 10));
+}
+
+TEST(ComposeOverlayFrame, AutomaticColourFollowsThePictureUnderTheSlot) {
+    Scene dark;
+    dark.frame.assign(dark.frame.size(), 0);
+    dark.settings.Flags = FLAG_AUTOMATIC;
+    dark.Compose(true, false, true);
+    const uint8_t* p = dark.Pixel(2, 1);
+    EXPECT_EQ(p[0], 0xFF);
+    EXPECT_EQ(p[2], 0xFF);
+
+    Scene bright;
+    bright.frame.assign(bright.frame.size(), 0xFF);
+    bright.settings.Flags = FLAG_AUTOMATIC;
+    for (int i = 0; i < 16; ++i)
+        bright.Compose(true, false, i == 0);
+    EXPECT_EQ(bright.Pixel(2, 1)[1], 0x18);
+
+    Scene black;
+    black.settings.Color = 0;
+    black.Compose(true, false, true);
+    EXPECT_EQ(black.ChangedPixels(), 0) << "black text is the transparent key";
+}
+
+TEST(ComposeOverlayFrame, SatSignalDrawsBarsAndLabelInsideItsSlot) {
+    ResetSignalScaleForTest();
+    Scene s;
+    const uint8_t modes[8] = {15, 0, 0, 0, 0, 0, 0, 0};
+    std::memcpy(s.settings.Mode, modes, 8);
+    s.gps.FixState = 2;
+    for (auto& sat : s.gps.Satellites)
+        sat.SignalToNoise = 40;
+    s.Compose(true, false, true);
+    ASSERT_EQ(s.renderer.drawn.size(), 1u);
+    EXPECT_EQ(s.renderer.drawn[0], "2D  ");
+    const Rect slot = s.state.slotRect[0];
+    EXPECT_EQ(slot.right, 8 * FakeRenderer::kCell + 10) << "sized for eight characters";
+    EXPECT_TRUE(s.IsRed(slot.left, slot.bottom - 3));
+    for (int row = slot.bottom; row < Scene::H; ++row) {
+        ASSERT_TRUE(s.Untouched(slot.left, row)) << row;
+    }
+    ResetSignalScaleForTest();
+}
+
+}  // namespace
+}  // namespace orvant

@@ -1,0 +1,68 @@
+// A monospace stand-in for the platform's text drawing: every character is a
+// solid 6 x 10 block in an 8 x 10 cell, so tests can find text by its pixels.
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "filter/composition.h"
+
+namespace orvant::testing {
+
+class FakeRenderer : public TextRenderer {
+  public:
+    static constexpr int kCell = 8;
+    static constexpr int kGlyph = 6;
+    static constexpr int kHeight = 10;
+
+    FakeRenderer(int width, int height)
+        : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height, 0) {}
+
+    SurfaceView surface() { return {pixels_.data(), width_, height_}; }
+    uint32_t at(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
+
+    Extent Measure(const char*, size_t length) override {
+        return {static_cast<int>(length) * kCell, kHeight};
+    }
+    void Fill(const Rect& r, uint32_t colour) override {
+        ++fills;
+        FillClipped(r, r, colour);
+    }
+    void Draw(const Rect& r, const char* text, size_t length, uint32_t colour) override {
+        drawn.emplace_back(text, length);
+        drawnRects.push_back(r);
+        for (size_t i = 0; i < length; ++i) {
+            const int left = r.left + static_cast<int>(i) * kCell;
+            FillClipped({left, r.top, left + kGlyph, r.top + kHeight}, r, colour);
+        }
+    }
+
+    std::vector<std::string> drawn;
+    std::vector<Rect> drawnRects;
+    int fills = 0;
+
+  private:
+    // A COLORREF (0x00BBGGRR) lands in a 32-bit bitmap as bytes B, G, R.
+    static uint32_t ToPixel(uint32_t c) {
+        return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    }
+    void FillClipped(Rect r, const Rect& clip, uint32_t colour) {
+        colour = ToPixel(colour);
+        r.left = std::max({r.left, clip.left, 0});
+        r.top = std::max({r.top, clip.top, 0});
+        r.right = std::min({r.right, clip.right, width_});
+        r.bottom = std::min({r.bottom, clip.bottom, height_});
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; ++x) {
+                pixels_[static_cast<size_t>(y) * width_ + x] = colour;
+            }
+        }
+    }
+
+    int width_;
+    int height_;
+    std::vector<uint32_t> pixels_;
+};
+
+}  // namespace orvant::testing

@@ -1,0 +1,373 @@
+// The overlay filter in Wine's filter graph: test source -> Orvant -> test
+// sink (and Wine's Smart Tee), with real GDI text, the profile file, the
+// shared records and the persist stream.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "filter/overlay_filter.h"
+#include "framework/tests/test_filters.h"
+#include "telemetry/attach.h"
+#include "tests/support/child_process.h"
+
+using fwtest::Graph;
+using fwtest::TestSink;
+using fwtest::TestSource;
+using Microsoft::WRL::ComPtr;
+
+namespace orvant {
+namespace {
+
+constexpr int kW = 160;
+constexpr int kH = 120;
+constexpr size_t kFrame = kW * kH * 4;
+
+std::vector<uint8_t> Numbered() {
+    std::vector<uint8_t> f(kFrame);
+    for (int r = 0; r < kH; ++r) {
+        for (int x = 0; x < kW; ++x) {
+            uint8_t* p = &f[(r * kW + x) * 4];
+            p[0] = static_cast<uint8_t>(x);
+            p[1] = static_cast<uint8_t>(r);
+            p[2] = 0x21;
+            p[3] = 0;
+        }
+    }
+    return f;
+}
+
+// Bytes of picture pixel (x, row) of a bottom-up RGB32 frame.
+const uint8_t* At(const std::vector<uint8_t>& f, int x, int row) {
+    return &f[((kH - 1 - row) * kW + x) * 4];
+}
+
+class OverlayGraph : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        source = new TestSource({fwtest::VideoType(MEDIASUBTYPE_RGB32, kW, kH, 32)}, 1);
+        sourceFilter = source;
+        overlay = new OverlayFilter(nullptr);
+        overlayFilter = overlay;
+        sink = new TestSink;
+        sinkFilter = sink;
+        sink->keep_bytes = kFrame;
+        ASSERT_EQ(graph.Create(), S_OK);
+        ASSERT_EQ(graph.Add(sourceFilter.Get(), L"source"), S_OK);
+        ASSERT_EQ(graph.Add(overlayFilter.Get(), L"GPS Filter"), S_OK);
+        ASSERT_EQ(graph.Add(sinkFilter.Get(), L"sink"), S_OK);
+    }
+    void TearDown() override {
+        if (graph.control)
+            graph.control->Stop();
+        sink->ReleaseHeld();
+        graph = Graph();
+        sourceFilter.Reset();
+        overlayFilter.Reset();
+        sinkFilter.Reset();
+        CoUninitialize();
+    }
+    void Modes(std::initializer_list<uint8_t> modes, uint32_t flags = 0) {
+        OverlaySettings s;
+        ASSERT_EQ(overlay->GetSettings(&s), S_OK);
+        std::memset(s.Mode, 0, sizeof(s.Mode));
+        std::copy(modes.begin(), modes.end(), s.Mode);
+        s.Flags = flags | FLAG_FONT_DIRTY;
+        ASSERT_EQ(overlay->SetSettings(&s), S_OK);
+    }
+    std::vector<uint8_t> RunOne(const std::vector<uint8_t>& frame) {
+        HRESULT hr = graph.Connect(&source->pin(), &overlay->input());
+        if (SUCCEEDED(hr))
+            hr = graph.Connect(&overlay->output(), &sink->pin());
+        EXPECT_EQ(hr, S_OK);
+        EXPECT_EQ(graph.control->Run(), S_OK);
+        EXPECT_EQ(source->Push(frame, 0, 1), S_OK);
+        EXPECT_TRUE(sink->WaitForSamples(1, 5000));
+        auto samples = sink->Samples();
+        if (samples.empty())
+            return {};
+        EXPECT_EQ(samples[0].length, static_cast<long>(kFrame));
+        return samples[0].data;
+    }
+
+    Graph graph;
+    TestSource* source = nullptr;
+    OverlayFilter* overlay = nullptr;
+    TestSink* sink = nullptr;
+    ComPtr<IBaseFilter> sourceFilter, overlayFilter, sinkFilter;
+};
+
+TEST_F(OverlayGraph, TypesInterfacesAndPages) {
+    EXPECT_EQ(overlay->CheckInputType(fwtest::VideoType(MEDIASUBTYPE_RGB24, kW, kH, 24)), S_OK);
+    EXPECT_EQ(overlay->CheckInputType(fwtest::VideoType(MEDIASUBTYPE_RGB24, kW, kH, 32)),
+              VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(overlay->CheckInputType(fwtest::VideoType(MEDIASUBTYPE_YUY2, kW, kH, 16)),
+              VFW_E_TYPE_NOT_ACCEPTED);
+    dshow::MediaType shortBlock = fwtest::VideoType(MEDIASUBTYPE_RGB32, kW, kH, 32);
+    shortBlock.cbFormat = 60;  // shorter than its header
+    EXPECT_EQ(overlay->CheckInputType(shortBlock), VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(overlay->CheckInputType(fwtest::VideoType(MEDIASUBTYPE_RGB32, 0, kH, 32)),
+              VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(overlay->CheckInputType(fwtest::VideoType(MEDIASUBTYPE_RGB32, 100000, kH, 32)),
+              VFW_E_TYPE_NOT_ACCEPTED);
+
+    dshow::MediaType t;
+    EXPECT_EQ(overlay->GetMediaType(0, &t), E_UNEXPECTED) << "input not connected";
+
+    ComPtr<IOverlaySettings> settings;
+    EXPECT_EQ(overlayFilter.As(&settings), S_OK);
+    ComPtr<IPersistStream> persist;
+    EXPECT_EQ(overlayFilter.As(&persist), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_OK) << "the constructor saved its settings";
+    ULARGE_INTEGER size{};
+    EXPECT_EQ(persist->GetSizeMax(&size), S_OK);
+    EXPECT_EQ(size.QuadPart, 536u);
+    ComPtr<ISpecifyPropertyPages> pages;
+    ASSERT_EQ(overlayFilter.As(&pages), S_OK);
+    CAUUID list{};
+    ASSERT_EQ(pages->GetPages(&list), S_OK);
+    ASSERT_EQ(list.cElems, 1u);
+    EXPECT_TRUE(IsEqualGUID(list.pElems[0], CLSID_OverlayPropertyPage));
+    CoTaskMemFree(list.pElems);
+    EXPECT_EQ(settings->GetSettings(nullptr), E_POINTER);
+
+    ASSERT_EQ(graph.Connect(&source->pin(), &overlay->input()), S_OK);
+    EXPECT_EQ(overlay->GetMediaType(1, &t), VFW_S_NO_MORE_ITEMS);
+    EXPECT_EQ(overlay->GetMediaType(-1, &t), E_INVALIDARG);
+}
+
+TEST_F(OverlayGraph, NothingDrawnWithoutRecordsAndTheCopyIsExact) {
+    Modes({kItemAltFeet, kItemMph, kItemCourse, kItemLatitude, kItemObdRpm});
+    const auto in = Numbered();
+    const auto out = RunOne(in);
+    ASSERT_EQ(out.size(), kFrame);
+    EXPECT_EQ(std::memcmp(out.data(), in.data(), kFrame), 0);
+    OverlaySettings s;
+    overlay->GetSettings(&s);
+    EXPECT_EQ(s.FrameWidth, kW);
+    EXPECT_EQ(s.FrameHeight, kH);
+}
+
+TEST_F(OverlayGraph, FlipAndMirrorMoveKnownPixels) {
+    Modes({}, FLAG_FLIP | FLAG_MIRROR);
+    const auto in = Numbered();
+    const auto out = RunOne(in);
+    ASSERT_EQ(out.size(), kFrame);
+    for (int row : {0, 1, 60, kH - 1}) {
+        for (int x : {0, 3, 80, kW - 1}) {
+            EXPECT_EQ(std::memcmp(At(out, x, row), At(in, kW - 1 - x, kH - 1 - row), 3), 0)
+                << x << "," << row;
+        }
+    }
+}
+
+TEST_F(OverlayGraph, CustomTextAndTextLinesLandWhereTheySay) {
+    OverlaySettings s;
+    ASSERT_EQ(overlay->GetSettings(&s), S_OK);
+    std::memset(s.Mode, 0, sizeof(s.Mode));
+    s.Mode[7] = kItemCustom;  // bottom right, lower line
+    telemetry::CopyToField(s.Custom, sizeof(s.Custom), "WWWW");
+    s.Color = 0x00FFFFFF;
+    s.Flags = FLAG_FONT_DIRTY;
+    s.TextLines[0] = {4, 40, "MMMM"};
+    ASSERT_EQ(overlay->SetSettings(&s), S_OK);
+    std::vector<uint8_t> black(kFrame, 0);
+    const auto out = RunOne(black);
+    ASSERT_EQ(out.size(), kFrame);
+    auto litIn = [&](int x0, int y0, int x1, int y1) {
+        int lit = 0;
+        for (int row = y0; row < y1; ++row) {
+            for (int x = x0; x < x1; ++x)
+                lit += At(out, x, row)[1] != 0;
+        }
+        return lit;
+    };
+    EXPECT_GT(litIn(kW / 2, kH - 40, kW, kH), 0) << "custom text in the bottom-right corner";
+    EXPECT_EQ(litIn(0, kH - 30, kW / 3, kH), 0) << "nothing bottom-left";
+    EXPECT_GT(litIn(4, 40, 60, 70), 0) << "the text line at (4, 40)";
+    EXPECT_EQ(litIn(kW / 2, 0, kW, 30), 0) << "nothing top-right";
+}
+
+TEST_F(OverlayGraph, GpsItemsDrawWhileARecordIsPublished) {
+    telemetry::GpsPublisher publisher;
+    ASSERT_EQ(publisher.Attach(telemetry::GpsPublisher::Role::kOutsideFeed),
+              telemetry::GpsPublisher::Result::kPublishing);
+    publisher.record()->FixValid = 1;
+    publisher.record()->SpeedKnots = 10.0f;
+    publisher.record()->Altitude = 100.0f;
+    Modes({kItemAltFeet, kItemMph});
+    std::vector<uint8_t> black(kFrame, 0);
+    const auto out = RunOne(black);
+    ASSERT_EQ(out.size(), kFrame);
+    int lit = 0;
+    for (int row = 0; row < 40; ++row) {
+        for (int x = 0; x < kW / 2; ++x)
+            lit += At(out, x, row)[1] != 0;
+    }
+    EXPECT_GT(lit, 20) << "green text top-left";
+    int elsewhere = 0;
+    for (int row = 40; row < kH; ++row) {
+        for (int x = 0; x < kW; ++x)
+            elsewhere += At(out, x, row)[1] != 0;
+    }
+    EXPECT_EQ(elsewhere, 0);
+    EXPECT_NE(publisher.record()->FixTime.Milliseconds, 0xFFFF);
+}
+
+TEST_F(OverlayGraph, AsksForTwoBuffersSoTheSmartTeeCannotDeadlock) {
+    ComPtr<IBaseFilter> tee;
+    ASSERT_EQ(CoCreateInstance(CLSID_SmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&tee)),
+              S_OK);
+    ASSERT_EQ(graph.Add(tee.Get(), L"tee"), S_OK);
+    TestSink* preview = new TestSink;
+    ComPtr<IBaseFilter> previewFilter = preview;
+    ASSERT_EQ(graph.Add(previewFilter.Get(), L"preview"), S_OK);
+    ASSERT_EQ(graph.Connect(&source->pin(), &overlay->input()), S_OK);
+    ASSERT_EQ(graph.Connect(&overlay->output(), fwtest::PinOf(tee.Get(), PINDIR_INPUT).Get()),
+              S_OK);
+    ASSERT_EQ(graph.Connect(fwtest::PinOf(tee.Get(), PINDIR_OUTPUT, 0).Get(), &sink->pin()), S_OK);
+    ASSERT_EQ(graph.Connect(fwtest::PinOf(tee.Get(), PINDIR_OUTPUT, 1).Get(), &preview->pin()),
+              S_OK);
+    ComPtr<IMemAllocator> allocator = overlay->output().allocator();
+    ASSERT_TRUE(allocator);
+    ALLOCATOR_PROPERTIES props{};
+    allocator->GetProperties(&props);
+    EXPECT_GE(props.cBuffers, 2) << "the source's allocator has one buffer";
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    const auto frame = Numbered();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(fwtest::CallWithin(5000, "push", [&] { return source->Push(frame, i, i + 1); }),
+                  S_OK);
+    }
+    EXPECT_TRUE(sink->WaitForSamples(5, 5000));
+    EXPECT_EQ(fwtest::CallWithin(5000, "stop", [&] { return graph.control->Stop(); }), S_OK);
+    preview->ReleaseHeld();
+}
+
+TEST_F(OverlayGraph, PersistStreamRoundTripAndCorruptStreams) {
+    OverlaySettings s;
+    ASSERT_EQ(overlay->GetSettings(&s), S_OK);
+    s.Color = 0x00123456;
+    s.Flags = FLAG_MIRROR;
+    telemetry::CopyToField(s.Font, sizeof(s.Font), "Arial");
+    telemetry::CopyToField(s.Custom, sizeof(s.Custom), "Saved graph");
+    s.Mode[0] = 14;
+    ASSERT_EQ(overlay->SetSettings(&s), S_OK);
+
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+    ComPtr<IPersistStream> persist;
+    ASSERT_EQ(overlayFilter.As(&persist), S_OK);
+    ASSERT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    const char tail[] = "more bytes after the custom text";
+    stream->Write(tail, sizeof(tail), nullptr);
+    STATSTG stat{};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    EXPECT_EQ(stat.cbSize.QuadPart, 24u + kPersistFieldsSize + sizeof(tail));
+
+    // Another filter of the same instance: reset its settings, then load.
+    ComPtr<IBaseFilter> other = new OverlayFilter(nullptr);
+    ComPtr<IOverlaySettings> otherSettings;
+    ASSERT_EQ(other.As(&otherSettings), S_OK);
+    ComPtr<IPersistStream> otherPersist;
+    ASSERT_EQ(other.As(&otherPersist), S_OK);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(otherPersist->Load(stream.Get()), S_OK);
+    // GetSettings reloads the profile, so read the record through the stream again.
+    ComPtr<IStream> copy;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &copy), S_OK);
+    ASSERT_EQ(otherPersist->Save(copy.Get(), FALSE), S_OK);
+    HGLOBAL a = nullptr, b = nullptr;
+    GetHGlobalFromStream(stream.Get(), &a);
+    GetHGlobalFromStream(copy.Get(), &b);
+    EXPECT_EQ(std::memcmp(GlobalLock(a), GlobalLock(b), 24 + kPersistFieldsSize), 0);
+    GlobalUnlock(a);
+    GlobalUnlock(b);
+
+    // A truncated stream fails and changes nothing.
+    ComPtr<IStream> truncated;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &truncated), S_OK);
+    std::vector<uint8_t> bytes(24 + 100);
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+    std::memset(bytes.data() + 24, 0x55, 100);
+    truncated->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+    truncated->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_TRUE(FAILED(otherPersist->Load(truncated.Get())));
+    ComPtr<IStream> after;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &after), S_OK);
+    ASSERT_EQ(otherPersist->Save(after.Get(), FALSE), S_OK);
+    GetHGlobalFromStream(after.Get(), &b);
+    EXPECT_EQ(std::memcmp(GlobalLock(a), GlobalLock(b), 24 + kPersistFieldsSize), 0);
+    GlobalUnlock(a);
+    GlobalUnlock(b);
+}
+
+TEST(OverlayProfile, PrivateRecordsUseOrvant0AndClaimedBlocksTheirInstance) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    WriteProfileStringA("Orvant0", nullptr, nullptr);
+    {
+        OverlayEngine engine;
+        EXPECT_FALSE(engine.claimedBlock());
+    }
+    char text[64] = {};
+    GetProfileStringA("Orvant0", "Mode7", "", text, sizeof(text));
+    EXPECT_STREQ(text, "9");
+    GetProfileStringA("Orvant0", "Custom", "", text, sizeof(text));
+    EXPECT_STREQ(text, "Custom Text");
+
+    telemetry::OsdBlockOwner owner;
+    ASSERT_TRUE(owner.Claim(6));
+    WriteProfileStringA("Orvant6", "Color", "255");
+    owner.RaiseClaimFlag();
+    {
+        OverlayEngine engine;
+        owner.DropClaimFlag();
+        ASSERT_TRUE(engine.claimedBlock());
+        EXPECT_EQ(owner.record()->UserCount, 2);
+        EXPECT_EQ(owner.record()->ClaimFlag, 0);
+        EXPECT_EQ(owner.record()->Color, 255u) << "the shared block holds the settings";
+        OverlayEngine unclaimed;  // no flag raised: a private record
+        EXPECT_FALSE(unclaimed.claimedBlock());
+        EXPECT_EQ(owner.record()->UserCount, 2);
+    }
+    EXPECT_EQ(owner.record()->UserCount, 1) << "released at destruction";
+    CoUninitialize();
+}
+
+TEST(OverlayServer, RegistersAndUnregistersWithRegsvr32) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const std::string dll = testsupport::BinDir() + "orvant.dll";
+    ASSERT_EQ(testsupport::RunToExit("regsvr32.exe", "/s \"" + dll + "\"", 30000), 0);
+    ComPtr<IBaseFilter> filter;
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_OverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter)),
+        S_OK);
+    ComPtr<IOverlaySettings> settings;
+    if (filter) {
+        EXPECT_EQ(filter.As(&settings), S_OK);
+    }
+    settings.Reset();
+    filter.Reset();
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT,
+                            "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
+                            "{8B4A194C-061F-4E53-BEE5-08B55129CB9D}",
+                            0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    if (key)
+        RegCloseKey(key);
+    CoFreeUnusedLibrariesEx(0, 0);
+    ASSERT_EQ(testsupport::RunToExit("regsvr32.exe", "/s /u \"" + dll + "\"", 30000), 0);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_OverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter)),
+        REGDB_E_CLASSNOTREG);
+    CoUninitialize();
+}
+
+}  // namespace
+}  // namespace orvant

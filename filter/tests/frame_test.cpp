@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "filter/video_frame.h"
+
+namespace orvant {
+namespace {
+
+// A video-info format block for width x height at `bits` per pixel.
+std::vector<uint8_t> VideoInfo(int32_t width, int32_t height, uint16_t bits, uint32_t sizeImage = 0,
+                               uint32_t compression = 0) {
+    std::vector<uint8_t> f(kVideoInfoSize, 0);
+    auto put32 = [&f](size_t at, uint32_t v) { std::memcpy(&f[at], &v, 4); };
+    put32(48, 40);
+    put32(52, static_cast<uint32_t>(width));
+    put32(56, static_cast<uint32_t>(height));
+    f[60] = 1;
+    std::memcpy(&f[62], &bits, 2);
+    put32(64, compression);
+    put32(68, sizeImage);
+    return f;
+}
+
+TEST(VideoInfoFormat, AcceptsRgbFramesAndDerivesTheirRows) {
+    FrameGeometry g;
+    ASSERT_TRUE(ParseVideoInfo(VideoInfo(640, 480, 32), 32, g));
+    EXPECT_EQ(g.width, 640);
+    EXPECT_EQ(g.height, 480);
+    EXPECT_EQ(g.bytesPerPixel, 4);
+    EXPECT_EQ(g.stride, 2560u);
+    EXPECT_FALSE(g.topDown);
+
+    ASSERT_TRUE(ParseVideoInfo(VideoInfo(321, -240, 24), 24, g));
+    EXPECT_EQ(g.stride, 964u) << "24-bit rows are padded to four bytes";
+    EXPECT_EQ(g.height, 240);
+    EXPECT_TRUE(g.topDown);
+
+    // A bitmap wider than its target rectangle: longer rows, narrower picture.
+    auto wide = VideoInfo(1024, 480, 32);
+    const int32_t target[4] = {0, 0, 640, 480};
+    std::memcpy(&wide[16], target, sizeof(target));
+    ASSERT_TRUE(ParseVideoInfo(wide, 32, g));
+    EXPECT_EQ(g.width, 640);
+    EXPECT_EQ(g.stride, 4096u);
+    EXPECT_TRUE(ParseVideoInfo(VideoInfo(16, 16, 32, 0, 3), 32, g)) << "bit fields, 32-bit";
+}
+
+TEST(VideoInfoFormat, RefusesWhatDoesNotDescribeAFrame) {
+    FrameGeometry g;
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32), 24, g)) << "bit count mismatch";
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 16), 16, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(0, 480, 32), 32, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(-640, 480, 32), 32, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 0, 32), 32, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(kMaxFrameSide + 1, 480, 32), 32, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, -2147483647 - 1, 32), 32, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32, 640 * 480 * 4 - 1), 32, g))
+        << "an image size smaller than the frame";
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 24, 0, 3), 24, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32, 0, 0x32595559), 32, g)) << "YUY2";
+    auto shortHeader = VideoInfo(640, 480, 32);
+    shortHeader[48] = 12;
+    EXPECT_FALSE(ParseVideoInfo(shortHeader, 32, g));
+    auto truncated = VideoInfo(640, 480, 32);
+    truncated.pop_back();
+    EXPECT_FALSE(ParseVideoInfo(truncated, 32, g));
+    EXPECT_FALSE(ParseVideoInfo({}, 32, g));
+}
+
+// A frame whose every pixel holds its own coordinates: B = x, G = row in
+// memory, R = 0x5A, A = 0x77 (32-bit).
+std::vector<uint8_t> Numbered(const FrameGeometry& g) {
+    std::vector<uint8_t> f(g.frameBytes(), 0xEE);
+    for (int r = 0; r < g.height; ++r) {
+        for (int x = 0; x < g.width; ++x) {
+            uint8_t* p = f.data() + r * g.stride + x * g.bytesPerPixel;
+            p[0] = static_cast<uint8_t>(x);
+            p[1] = static_cast<uint8_t>(r);
+            p[2] = 0x5A;
+            if (g.bytesPerPixel == 4)
+                p[3] = 0x77;
+        }
+    }
+    return f;
+}
+
+class FrameCopy : public ::testing::TestWithParam<int> {};
+
+TEST_P(FrameCopy, FlipAndMirrorMoveEveryPixelWhereItBelongs) {
+    const int bpp = GetParam();
+    FrameGeometry g{7, 5, bpp, ((7u * bpp * 8 + 31) / 32) * 4, false};
+    const auto in = Numbered(g);
+    for (int mode = 0; mode < 4; ++mode) {
+        const bool flip = mode & 1, mirror = mode & 2;
+        std::vector<uint8_t> out(g.frameBytes(), 0);
+        const CopyResult r = CopyFrame(g, in, out, flip, mirror);
+        EXPECT_TRUE(r.wholeFrame);
+        EXPECT_EQ(r.bytes, g.frameBytes());
+        for (int row = 0; row < g.height; ++row) {
+            for (int x = 0; x < g.width; ++x) {
+                const int srcRow = flip ? g.height - 1 - row : row;
+                const int srcX = mirror ? g.width - 1 - x : x;
+                const uint8_t* o = out.data() + row * g.stride + x * bpp;
+                const uint8_t* i = in.data() + srcRow * g.stride + srcX * bpp;
+                ASSERT_EQ(std::memcmp(o, i, 3), 0)
+                    << "mode " << mode << " row " << row << " x " << x;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, FrameCopy, ::testing::Values(3, 4));
+
+TEST(FrameCopyEdges, TopLeftLandsBottomRightAndShortSamplesAreNeverOverrun) {
+    FrameGeometry g{4, 3, 4, 16, false};
+    auto in = Numbered(g);
+    std::vector<uint8_t> out(g.frameBytes(), 0);
+    CopyFrame(g, in, out, true, true);
+    // Bottom-up: the top-left picture pixel is the first pixel of the last row.
+    const uint8_t* topLeftIn = in.data() + 2 * 16;
+    const uint8_t* bottomRightOut = out.data() + 3 * 4;
+    EXPECT_EQ(std::memcmp(topLeftIn, bottomRightOut, 3), 0);
+
+    // Shorter input than a frame: flip/mirror cannot apply, bytes are copied as they are.
+    std::vector<uint8_t> shortIn(in.begin(), in.begin() + 20);
+    std::vector<uint8_t> guarded(g.frameBytes() + 8, 0xCC);
+    CopyResult r = CopyFrame(g, shortIn, std::span(guarded).first(g.frameBytes()), true, true);
+    EXPECT_FALSE(r.wholeFrame);
+    EXPECT_EQ(r.bytes, 20u);
+    EXPECT_EQ(std::memcmp(guarded.data(), shortIn.data(), 20), 0);
+    EXPECT_EQ(guarded[20], 0xCC);
+
+    // Output smaller than the input: never written past its end.
+    std::vector<uint8_t> small(10, 0);
+    r = CopyFrame(g, in, small, false, false);
+    EXPECT_EQ(r.bytes, 10u);
+    EXPECT_FALSE(r.wholeFrame);
+    r = CopyFrame(FrameGeometry{}, in, out, true, false);
+    EXPECT_FALSE(r.wholeFrame) << "no geometry yet: plain copy, no overlay";
+    EXPECT_EQ(r.bytes, in.size());
+}
+
+TEST(FrameCopyEdges, PaddedRowsAndTopDownFramesKeepTheirLayout) {
+    FrameGeometry g{5, 2, 3, 16, true};
+    auto in = Numbered(g);
+    std::vector<uint8_t> out(g.frameBytes(), 0);
+    CopyFrame(g, in, out, true, false);
+    EXPECT_EQ(std::memcmp(out.data(), in.data() + 16, 15), 0);
+    EXPECT_EQ(std::memcmp(out.data() + 16, in.data(), 15), 0);
+    EXPECT_EQ(PictureRow(g, out.data(), 0), out.data()) << "top-down: row 0 first in memory";
+}
+
+TEST(BandBlend, CopiesOnlyLitSurfacePixelsOfTheBands) {
+    FrameGeometry g{16, 10, 4, 64, false};
+    std::vector<uint8_t> frame(g.frameBytes(), 0x11);
+    std::vector<uint32_t> surface(16 * 10, 0);
+    surface[0 * 16 + 3] = 0x00AABBCC;   // picture row 0
+    surface[5 * 16 + 3] = 0x00AABBCC;   // middle row
+    surface[9 * 16 + 15] = 0x00010203;  // bottom row, last pixel
+    BlendBands(g, frame.data(), {surface.data(), 16, 10}, 2, 1);
+    const uint8_t* top = PictureRow(g, frame.data(), 0) + 3 * 4;
+    EXPECT_EQ(top[0], 0xCC);
+    EXPECT_EQ(top[1], 0xBB);
+    EXPECT_EQ(top[2], 0xAA);
+    EXPECT_EQ(top[3], 0x11) << "the fourth byte stays";
+    EXPECT_EQ(PictureRow(g, frame.data(), 5)[3 * 4], 0x11) << "outside the bands";
+    EXPECT_EQ(PictureRow(g, frame.data(), 9)[15 * 4], 0x03);
+    EXPECT_EQ(frame[0], 0x11) << "bottom-up: the bottom row is first in memory";
+
+    std::vector<uint8_t> again(g.frameBytes(), 0x11);
+    BlendBands(g, again.data(), {surface.data(), 16, 10}, 5000, -3);  // cut to the picture
+    EXPECT_EQ(PictureRow(g, again.data(), 5)[3 * 4], 0xCC);
+
+    FrameGeometry rgb24{16, 10, 3, 48, true};
+    std::vector<uint8_t> f24(rgb24.frameBytes(), 0x11);
+    BlendBands(rgb24, f24.data(), {surface.data(), 16, 10}, 1, 0);
+    EXPECT_EQ(f24[3 * 3], 0xCC);
+    EXPECT_EQ(f24[3 * 3 + 3], 0x11);
+}
+
+TEST(BrightnessProbe, ReadsThePictureRowAndClampsIntoTheFrame) {
+    FrameGeometry g{4, 4, 3, 12, false};
+    std::vector<uint8_t> frame(g.frameBytes(), 0);
+    uint8_t* topRight = PictureRow(g, frame.data(), 0) + 3 * 3;
+    topRight[0] = 30;
+    topRight[1] = 60;
+    topRight[2] = 91;
+    EXPECT_EQ(Brightness(g, frame.data(), 3, 0), 60);
+    EXPECT_EQ(Brightness(g, frame.data(), 500, -20), 60);
+    EXPECT_EQ(Brightness(g, frame.data(), 0, 3), 0);
+}
+
+}  // namespace
+}  // namespace orvant

@@ -1,0 +1,277 @@
+// The filter and pin bases in Wine's filter graph: type agreement, refused
+// connections, allocator negotiation, streaming, stopping, flushing and end of
+// stream, and the enumerators.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "framework/tests/test_filters.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace fwtest {
+namespace {
+
+class PinsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        source = new TestSource(
+            {VideoType(MEDIASUBTYPE_YUY2, 64, 48, 16), VideoType(MEDIASUBTYPE_RGB32, 64, 48, 32)},
+            2);
+        source_filter = source;
+        sink = new TestSink;
+        sink_filter = sink;
+        sink->accept = [](const AM_MEDIA_TYPE& t) {
+            return IsEqualGUID(t.subtype, MEDIASUBTYPE_RGB32) != FALSE;
+        };
+        ASSERT_EQ(graph.Create(), S_OK);
+        ASSERT_EQ(graph.Add(source_filter.Get(), L"source"), S_OK);
+        ASSERT_EQ(graph.Add(sink_filter.Get(), L"sink"), S_OK);
+    }
+    void TearDown() override {
+        if (graph.control)
+            graph.control->Stop();
+        sink->ReleaseHeld();
+        graph = Graph();
+        source_filter.Reset();
+        sink_filter.Reset();
+        CoUninitialize();
+    }
+    HRESULT Connect(const AM_MEDIA_TYPE* type = nullptr) {
+        return graph.Connect(&source->pin(), &sink->pin(), type);
+    }
+
+    Graph graph;
+    TestSource* source = nullptr;
+    TestSink* sink = nullptr;
+    ComPtr<IBaseFilter> source_filter;
+    ComPtr<IBaseFilter> sink_filter;
+};
+
+TEST_F(PinsTest, ConnectsOnTheFirstProposalTheReceiverTakes) {
+    ASSERT_EQ(Connect(), S_OK);
+    AM_MEDIA_TYPE type{};
+    ASSERT_EQ(source->pin().ConnectionMediaType(&type), S_OK);
+    EXPECT_TRUE(IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB32));
+    dshow::FreeMediaType(type);
+    EXPECT_TRUE(dshow::MediaTypesEqual(source->pin().media_type(), sink->pin().media_type()));
+
+    ComPtr<IPin> peer;
+    ASSERT_EQ(sink->pin().ConnectedTo(&peer), S_OK);
+    EXPECT_EQ(peer.Get(), static_cast<IPin*>(&source->pin()));
+
+    PIN_INFO info{};
+    ASSERT_EQ(sink->pin().QueryPinInfo(&info), S_OK);
+    EXPECT_EQ(info.pFilter, sink_filter.Get());
+    EXPECT_EQ(info.dir, PINDIR_INPUT);
+    EXPECT_STREQ(info.achName, L"In");
+    info.pFilter->Release();
+    ComPtr<IPin> found;
+    EXPECT_EQ(sink_filter->FindPin(L"In", &found), S_OK);
+    EXPECT_EQ(sink_filter->FindPin(L"Out", &found), VFW_E_NOT_FOUND);
+
+    FILTER_INFO filter_info{};
+    ASSERT_EQ(sink_filter->QueryFilterInfo(&filter_info), S_OK);
+    EXPECT_STREQ(filter_info.achName, L"sink");
+    EXPECT_NE(filter_info.pGraph, nullptr);
+    filter_info.pGraph->Release();
+}
+
+TEST_F(PinsTest, RefusesConnectionsThatCannotBeMade) {
+    dshow::MediaType yuy2 = VideoType(MEDIASUBTYPE_YUY2, 64, 48, 16);
+    EXPECT_EQ(source->pin().Connect(&sink->pin(), &yuy2), VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_FALSE(source->pin().IsConnected());
+    EXPECT_FALSE(sink->pin().IsConnected());
+
+    sink->accept = [](const AM_MEDIA_TYPE&) { return false; };
+    EXPECT_EQ(source->pin().Connect(&sink->pin(), nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
+    sink->accept = [](const AM_MEDIA_TYPE&) { return true; };
+
+    // Output to output.
+    auto* other = new TestSource({VideoType(MEDIASUBTYPE_RGB32, 64, 48, 32)}, 2);
+    ComPtr<IBaseFilter> keep(other);
+    EXPECT_EQ(source->pin().Connect(&other->pin(), nullptr), VFW_E_INVALID_DIRECTION);
+    EXPECT_EQ(sink->pin().Connect(&source->pin(), nullptr), E_UNEXPECTED);
+
+    ASSERT_EQ(Connect(), S_OK);
+    EXPECT_EQ(Connect(), VFW_E_ALREADY_CONNECTED);
+    ASSERT_EQ(graph.control->Pause(), S_OK);
+    EXPECT_EQ(sink->pin().Disconnect(), VFW_E_NOT_STOPPED);
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    EXPECT_EQ(sink->pin().Disconnect(), S_OK);
+    EXPECT_EQ(sink->pin().Disconnect(), S_FALSE);
+    EXPECT_EQ(sink->pin().ConnectionMediaType(&yuy2), VFW_E_NOT_CONNECTED);
+}
+
+TEST_F(PinsTest, UsesTheDownstreamAllocatorElseItsOwn) {
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_TRUE(sink->offered_allocator);
+    EXPECT_EQ(sink->notified_allocator(), sink->offered_allocator.Get());
+    EXPECT_EQ(source->pin().allocator(), sink->offered_allocator.Get());
+    ALLOCATOR_PROPERTIES granted{};
+    ASSERT_EQ(source->pin().allocator()->GetProperties(&granted), S_OK);
+    EXPECT_EQ(granted.cBuffers, 2);
+    EXPECT_GE(granted.cbBuffer, 64 * 48 * 4);
+    ASSERT_EQ(graph.builder->Disconnect(&source->pin()), S_OK);
+    ASSERT_EQ(graph.builder->Disconnect(&sink->pin()), S_OK);
+
+    sink->offer_allocator = false;
+    sink->offered_allocator.Reset();
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_NE(source->pin().allocator(), nullptr);
+    EXPECT_EQ(sink->notified_allocator(), source->pin().allocator());
+
+    // Properties the allocator refuses fail the connection and leave both unconnected.
+    ASSERT_EQ(graph.builder->Disconnect(&source->pin()), S_OK);
+    ASSERT_EQ(graph.builder->Disconnect(&sink->pin()), S_OK);
+    source->align = 0;
+    EXPECT_TRUE(FAILED(Connect()));
+    EXPECT_FALSE(source->pin().IsConnected());
+    EXPECT_FALSE(sink->pin().IsConnected());
+}
+
+TEST_F(PinsTest, DeliversWhileRunningAndRefusesWhenStopped) {
+    sink->keep_bytes = 4;
+    ASSERT_EQ(Connect(), S_OK);
+    std::vector<uint8_t> frame(64 * 48 * 4, 0);
+    EXPECT_EQ(source->Push(frame, 0, 1), VFW_E_NOT_COMMITTED);  // stopped: nothing committed
+
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    for (uint8_t i = 0; i < 5; ++i) {
+        frame[0] = i;
+        ASSERT_EQ(source->Push(frame, i * 10, i * 10 + 10), S_OK);
+    }
+    auto samples = sink->Samples();
+    ASSERT_EQ(samples.size(), 5u);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(samples[i].data[0], i);
+        EXPECT_EQ(samples[i].start, static_cast<REFERENCE_TIME>(i * 10));
+        EXPECT_EQ(samples[i].length, 64 * 48 * 4);
+        EXPECT_TRUE(samples[i].sync_point);
+    }
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    EXPECT_TRUE(FAILED(source->Push(frame, 0, 1)));
+}
+
+TEST_F(PinsTest, StopLetsASenderWaitingForABufferGo) {
+    sink->hold_samples = true;
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    std::vector<uint8_t> frame(16, 1);
+    ASSERT_EQ(source->Push(frame, 0, 1), S_OK);
+    ASSERT_EQ(source->Push(frame, 1, 2), S_OK);  // both buffers now held downstream
+
+    HRESULT third = S_OK;
+    std::thread sender([&] { third = source->Push(frame, 2, 3); });
+    Sleep(200);
+    ASSERT_EQ(CallWithin(10000, "Stop", [&] { return graph.control->Stop(); }), S_OK);
+    sender.join();
+    EXPECT_TRUE(FAILED(third));
+    EXPECT_EQ(sink->Samples().size(), 2u);
+}
+
+TEST_F(PinsTest, FlushDropsSamplesAndEndOfStreamPassesOnce) {
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_EQ(graph.control->Pause(), S_OK);
+    std::vector<uint8_t> frame(16, 1);
+    ASSERT_EQ(source->pin().DeliverBeginFlush(), S_OK);
+    EXPECT_EQ(source->Push(frame, 0, 1), S_FALSE);
+    EXPECT_EQ(source->pin().DeliverEndOfStream(), S_OK);
+    EXPECT_EQ(sink->end_of_streams(), 0);  // ignored while flushing
+    ASSERT_EQ(source->pin().DeliverEndFlush(), S_OK);
+    EXPECT_EQ(source->Push(frame, 0, 1), S_OK);
+    EXPECT_EQ(source->pin().DeliverEndOfStream(), S_OK);
+    EXPECT_EQ(sink->end_of_streams(), 1);
+    EXPECT_EQ(sink->flushes(), 1);
+    EXPECT_EQ(sink->Samples().size(), 1u);
+    EXPECT_EQ(source->pin().EndOfStream(), E_UNEXPECTED);  // output pins take no stream calls
+}
+
+TEST_F(PinsTest, SamplesCarryingAnotherTypeAreRefused) {
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    ComPtr<IMediaSample> sample;
+    ASSERT_EQ(source->pin().GetDeliveryBuffer(&sample, nullptr, nullptr, 0), S_OK);
+    dshow::MediaType bigger = VideoType(MEDIASUBTYPE_RGB32, 640, 480, 32);
+    ASSERT_EQ(sample->SetMediaType(&bigger), S_OK);
+    EXPECT_EQ(source->pin().Deliver(sample.Get()), VFW_E_INVALIDMEDIATYPE);
+    dshow::MediaType same(sink->pin().media_type());
+    ASSERT_EQ(sample->SetMediaType(&same), S_OK);
+    EXPECT_EQ(source->pin().Deliver(sample.Get()), S_OK);
+}
+
+TEST_F(PinsTest, EnumeratorsFollowThePinsAndTheirTypes) {
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(source->pin().EnumMediaTypes(&types), S_OK);
+    AM_MEDIA_TYPE* got[3] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(types->Next(3, got, nullptr), E_POINTER);
+    EXPECT_EQ(types->Next(3, got, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_TRUE(IsEqualGUID(got[0]->subtype, MEDIASUBTYPE_YUY2));
+    EXPECT_TRUE(IsEqualGUID(got[1]->subtype, MEDIASUBTYPE_RGB32));
+    dshow::DeleteMediaType(got[0]);
+    dshow::DeleteMediaType(got[1]);
+    ASSERT_EQ(types->Reset(), S_OK);
+    EXPECT_EQ(types->Skip(1), S_OK);
+    ComPtr<IEnumMediaTypes> clone;
+    ASSERT_EQ(types->Clone(&clone), S_OK);
+    EXPECT_EQ(clone->Next(1, got, nullptr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(got[0]->subtype, MEDIASUBTYPE_RGB32));
+    dshow::DeleteMediaType(got[0]);
+    EXPECT_EQ(types->Skip(5), S_FALSE);
+
+    source->Propose({VideoType(MEDIASUBTYPE_RGB24, 32, 32, 24)});
+    EXPECT_EQ(types->Next(1, got, nullptr), VFW_E_ENUM_OUT_OF_SYNC);
+    ASSERT_EQ(types->Reset(), S_OK);
+    ASSERT_EQ(types->Next(1, got, nullptr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(got[0]->subtype, MEDIASUBTYPE_RGB24));
+    dshow::DeleteMediaType(got[0]);
+
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(sink_filter->EnumPins(&pins), S_OK);
+    IPin* pin[2] = {};
+    EXPECT_EQ(pins->Next(2, pin, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(pin[0], static_cast<IPin*>(&sink->pin()));
+    pin[0]->Release();
+}
+
+// An allocator that grants less than it is asked for.
+class StingyAllocator final : public IMemAllocator {
+  public:
+    STDMETHODIMP QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* request,
+                               ALLOCATOR_PROPERTIES* actual) override {
+        *actual = *request;
+        actual->cBuffers = request->cBuffers < max_buffers ? request->cBuffers : max_buffers;
+        actual->cbBuffer = request->cbBuffer < max_size ? request->cbBuffer : max_size;
+        return S_OK;
+    }
+    STDMETHODIMP GetProperties(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+    STDMETHODIMP Commit() override { return E_NOTIMPL; }
+    STDMETHODIMP Decommit() override { return E_NOTIMPL; }
+    STDMETHODIMP GetBuffer(IMediaSample**, REFERENCE_TIME*, REFERENCE_TIME*, DWORD) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP ReleaseBuffer(IMediaSample*) override { return E_NOTIMPL; }
+    long max_buffers = 1;
+    long max_size = 1000;
+};
+
+TEST(SetBufferProperties, RefusesFewerOrSmallerBuffersThanAsked) {
+    StingyAllocator allocator;
+    EXPECT_EQ(dshow::SetBufferProperties(&allocator, 1, 1000), S_OK);
+    EXPECT_EQ(dshow::SetBufferProperties(&allocator, 2, 1000), E_FAIL);
+    EXPECT_EQ(dshow::SetBufferProperties(&allocator, 1, 1001), E_FAIL);
+    EXPECT_EQ(dshow::SetBufferProperties(nullptr, 1, 1), E_POINTER);
+}
+
+}  // namespace
+}  // namespace fwtest

@@ -1,0 +1,45 @@
+// A small in-process server of the test tree: one plain class and one filter
+// entry, to check registration and the class factory through real COM calls.
+#include <windows.h>
+
+#include <uuids.h>
+
+#include "framework/class_factory.h"
+#include "framework/registration.h"
+#include "framework/tests/test_server.h"
+
+namespace {
+
+class PlainObject final : public dshow::ComObject {
+  public:
+    explicit PlainObject(IUnknown* outer) : ComObject(outer) {}
+};
+
+const REGPINTYPES kAnyType = {&GUID_NULL, &GUID_NULL};
+const REGFILTERPINS2 kPins[] = {
+    {0, 1, 1, &kAnyType, 0, nullptr, nullptr},
+    {REG_PINFLAG_B_OUTPUT, 1, 1, &kAnyType, 0, nullptr, nullptr},
+};
+const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, kPins, &fwtest::CATEGORY_Test};
+
+const dshow::FactoryEntry kClasses[] = {
+    {L"Framework Test Object", &fwtest::CLSID_TestObject, dshow::CreateInstance<PlainObject>,
+     nullptr},
+    {L"Framework Test Filter", &fwtest::CLSID_TestFilter, dshow::CreateInstance<PlainObject>,
+     &kFilterSetup},
+};
+
+}  // namespace
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    return dshow::GetClassObject(kClasses, clsid, iid, out);
+}
+STDAPI DllCanUnloadNow() {
+    return dshow::CanUnloadNow();
+}
+STDAPI DllRegisterServer() {
+    return dshow::RegisterServer(kClasses, true);
+}
+STDAPI DllUnregisterServer() {
+    return dshow::RegisterServer(kClasses, false);
+}

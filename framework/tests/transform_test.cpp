@@ -1,0 +1,276 @@
+// The transform base in Wine's filter graph: test source -> identity transform
+// -> test sink. Type negotiation and refusal of bad formats, the receive path,
+// skipped and failed frames, stopping while a frame waits for a buffer,
+// flushing, seeking upstream, and the persist stream.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "framework/stream_header.h"
+#include "framework/tests/identity_transform.h"
+#include "framework/tests/test_filters.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace fwtest {
+namespace {
+
+constexpr int kWidth = 32;
+constexpr int kHeight = 16;
+constexpr size_t kFrame = kWidth * kHeight * 4;
+
+class TransformTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        source = new TestSource({VideoType(MEDIASUBTYPE_RGB32, kWidth, kHeight, 32)}, 3);
+        source_filter = source;
+        identity = new IdentityTransform;
+        identity_filter = identity;
+        sink = new TestSink;
+        sink_filter = sink;
+        sink->keep_bytes = kFrame;
+        ASSERT_EQ(graph.Create(), S_OK);
+        ASSERT_EQ(graph.Add(source_filter.Get(), L"source"), S_OK);
+        ASSERT_EQ(graph.Add(identity_filter.Get(), L"identity"), S_OK);
+        ASSERT_EQ(graph.Add(sink_filter.Get(), L"sink"), S_OK);
+    }
+    void TearDown() override {
+        if (graph.control)
+            graph.control->Stop();
+        sink->ReleaseHeld();
+        graph = Graph();
+        source_filter.Reset();
+        identity_filter.Reset();
+        sink_filter.Reset();
+        CoUninitialize();
+    }
+    HRESULT ConnectAll() {
+        HRESULT hr = graph.Connect(&source->pin(), &identity->input());
+        if (SUCCEEDED(hr))
+            hr = graph.Connect(&identity->output(), &sink->pin());
+        return hr;
+    }
+    std::vector<uint8_t> Frame(uint8_t seed) {
+        std::vector<uint8_t> f(kFrame);
+        for (size_t i = 0; i < f.size(); ++i)
+            f[i] = static_cast<uint8_t>(seed + i * 7);
+        return f;
+    }
+
+    Graph graph;
+    TestSource* source = nullptr;
+    IdentityTransform* identity = nullptr;
+    TestSink* sink = nullptr;
+    ComPtr<IBaseFilter> source_filter, identity_filter, sink_filter;
+};
+
+TEST_F(TransformTest, OutputProposesTheInputTypeOnceTheInputIsConnected) {
+    EXPECT_STREQ(identity->input().name(), L"XForm In");
+    EXPECT_STREQ(identity->output().name(), L"XForm Out");
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(identity->output().EnumMediaTypes(&types), S_OK);
+    AM_MEDIA_TYPE* type = nullptr;
+    EXPECT_EQ(types->Next(1, &type, nullptr), S_FALSE);
+    // An output cannot connect before the input.
+    EXPECT_EQ(identity->output().Connect(&sink->pin(), nullptr), E_UNEXPECTED);
+
+    ASSERT_EQ(graph.Connect(&source->pin(), &identity->input()), S_OK);
+    ASSERT_EQ(types->Reset(), S_OK);
+    ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
+    EXPECT_TRUE(dshow::MediaTypesEqual(*type, source->pin().media_type()));
+    dshow::DeleteMediaType(type);
+
+    // An output type other than the input's is refused.
+    dshow::MediaType other = VideoType(MEDIASUBTYPE_RGB32, kWidth * 2, kHeight, 32);
+    EXPECT_TRUE(FAILED(identity->output().Connect(&sink->pin(), &other)));
+    ASSERT_EQ(graph.Connect(&identity->output(), &sink->pin()), S_OK);
+    EXPECT_TRUE(dshow::MediaTypesEqual(sink->pin().media_type(), source->pin().media_type()));
+    EXPECT_EQ(identity->buffers_granted, 3);  // the upstream count
+}
+
+TEST_F(TransformTest, RefusesBadVideoFormats) {
+    auto refused = [&](dshow::MediaType type) {
+        source->Propose({type});
+        HRESULT hr = graph.Connect(&source->pin(), &identity->input(), &type);
+        if (SUCCEEDED(hr)) {
+            graph.builder->Disconnect(&source->pin());
+            graph.builder->Disconnect(&identity->input());
+        }
+        return FAILED(hr);
+    };
+    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_RGB32, 0, 240, 32)));
+    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_RGB32, -320, 240, 32)));
+    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_RGB32, 320, 0, 32)));
+    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_RGB32, 100000, 240, 32)));
+    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_RGB24, 320, 240, 32)));  // bit count disagrees
+    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_YUY2, 320, 240, 16)));
+
+    dshow::MediaType short_block = VideoType(MEDIASUBTYPE_RGB32, 320, 240, 32);
+    short_block.cbFormat = sizeof(VIDEOINFOHEADER) - 1;
+    EXPECT_TRUE(refused(short_block));
+
+    dshow::MediaType lying_header = VideoType(MEDIASUBTYPE_RGB32, 320, 240, 32);
+    reinterpret_cast<VIDEOINFOHEADER*>(lying_header.pbFormat)->bmiHeader.biSize = 4096;
+    EXPECT_TRUE(refused(lying_header));
+
+    dshow::MediaType small_image = VideoType(MEDIASUBTYPE_RGB32, 320, 240, 32);
+    reinterpret_cast<VIDEOINFOHEADER*>(small_image.pbFormat)->bmiHeader.biSizeImage = 1000;
+    EXPECT_TRUE(refused(small_image));
+
+    EXPECT_FALSE(refused(VideoType(MEDIASUBTYPE_RGB24, 320, -240, 24)));
+}
+
+TEST_F(TransformTest, FramesPassUnchangedWithTheirTimesAndFlags) {
+    ASSERT_EQ(ConnectAll(), S_OK);
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    EXPECT_EQ(identity->starts, 1);
+    for (uint8_t i = 0; i < 4; ++i)
+        ASSERT_EQ(source->Push(Frame(i), 1000 * i, 1000 * i + 1000), S_OK);
+    auto got = sink->Samples();
+    ASSERT_EQ(got.size(), 4u);
+    for (uint8_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(got[i].data, Frame(i));
+        EXPECT_EQ(got[i].time_result, S_OK);
+        EXPECT_EQ(got[i].start, 1000 * i);
+        EXPECT_EQ(got[i].stop, 1000 * i + 1000);
+        EXPECT_TRUE(got[i].sync_point);
+        EXPECT_FALSE(got[i].discontinuity);
+    }
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    EXPECT_EQ(identity->stops, 1);
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    EXPECT_EQ(identity->starts, 2);
+}
+
+TEST_F(TransformTest, SkippedFramesAreNotDeliveredAndMarkTheNextOne) {
+    identity->skip_every = 2;  // frames 0, 2, 4 are skipped
+    ASSERT_EQ(ConnectAll(), S_OK);
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    for (uint8_t i = 0; i < 5; ++i)
+        ASSERT_EQ(source->Push(Frame(i), i, i + 1), S_OK);
+    auto got = sink->Samples();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].data, Frame(1));
+    EXPECT_EQ(got[1].data, Frame(3));
+    EXPECT_TRUE(got[0].discontinuity);
+    EXPECT_TRUE(got[1].discontinuity);
+
+    identity->skip_every = 0;
+    identity->fail_with = E_ABORT;
+    EXPECT_EQ(source->Push(Frame(9), 9, 10), E_ABORT);  // the failure goes upstream
+}
+
+TEST_F(TransformTest, StopLetsAFrameWaitingForAnOutputBufferGo) {
+    sink->hold_samples = true;  // the sink keeps both output buffers
+    ASSERT_EQ(ConnectAll(), S_OK);
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    for (uint8_t i = 0; i < 3; ++i)
+        ASSERT_EQ(source->Push(Frame(i), i, i + 1), S_OK);
+    HRESULT blocked = S_OK;
+    std::thread sender([&] { blocked = source->Push(Frame(3), 3, 4); });
+    Sleep(200);
+    // The transform alone, so nothing downstream lets the buffer go first.
+    ASSERT_EQ(CallWithin(10000, "Stop", [&] { return identity_filter->Stop(); }), S_OK);
+    sender.join();
+    EXPECT_TRUE(FAILED(blocked));
+    EXPECT_EQ(identity->stops, 1);
+}
+
+TEST_F(TransformTest, FlushAndEndOfStreamPassDownstream) {
+    ASSERT_EQ(ConnectAll(), S_OK);
+    ASSERT_EQ(graph.control->Pause(), S_OK);
+    ASSERT_EQ(source->pin().DeliverBeginFlush(), S_OK);
+    EXPECT_EQ(sink->flushes(), 1);
+    EXPECT_EQ(source->Push(Frame(0), 0, 1), S_FALSE);
+    ASSERT_EQ(source->pin().DeliverEndFlush(), S_OK);
+    ASSERT_EQ(source->pin().DeliverNewSegment(10, 20, 1.0), S_OK);
+    EXPECT_EQ(sink->pin().segment_start(), 10);
+    EXPECT_EQ(source->Push(Frame(1), 0, 1), S_OK);
+    ASSERT_EQ(source->pin().DeliverEndOfStream(), S_OK);
+    EXPECT_EQ(sink->end_of_streams(), 1);
+    EXPECT_EQ(sink->Samples().size(), 1u);
+}
+
+TEST_F(TransformTest, SeekingOnTheOutputIsAnsweredUpstream) {
+    ASSERT_EQ(ConnectAll(), S_OK);
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(identity->output().QueryInterface(IID_PPV_ARGS(&seeking)), S_OK);
+    ComPtr<IPin> back;
+    ASSERT_EQ(seeking.As(&back), S_OK);
+    EXPECT_EQ(back.Get(), static_cast<IPin*>(&identity->output()));
+    LONGLONG duration = 0;
+    EXPECT_EQ(seeking->GetDuration(&duration), E_NOTIMPL);  // the source cannot seek
+
+    source->pin().seekable = true;
+    ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
+    EXPECT_EQ(duration, FakeSeeking::kDuration);
+}
+
+TEST_F(TransformTest, PersistStreamWritesTheHeaderAndReadsItBack) {
+    ComPtr<IPersistStream> persist;
+    ASSERT_EQ(identity_filter.As(&persist), S_OK);
+    CLSID clsid{};
+    ASSERT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_IdentityTransform));
+    ULARGE_INTEGER size{};
+    ASSERT_EQ(persist->GetSizeMax(&size), S_OK);
+    EXPECT_EQ(size.QuadPart, 4u + dshow::kStreamHeaderBytes);
+
+    identity->value = 0xC0FFEE;
+    identity->SetDirty(true);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+    ASSERT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+
+    STATSTG stat{};
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    ASSERT_EQ(stat.cbSize.QuadPart, 28u);
+    HGLOBAL memory = nullptr;
+    ASSERT_EQ(GetHGlobalFromStream(stream.Get(), &memory), S_OK);
+    auto* bytes = static_cast<const uint8_t*>(GlobalLock(memory));
+    uint8_t header[dshow::kStreamHeaderBytes];
+    dshow::FormatStreamHeader(0, header);
+    EXPECT_EQ(std::memcmp(bytes, header, sizeof(header)), 0);
+    uint32_t stored = 0;
+    std::memcpy(&stored, bytes + 24, 4);
+    EXPECT_EQ(stored, 0xC0FFEEu);
+    GlobalUnlock(memory);
+
+    identity->value = 0;
+    identity->SetDirty(true);
+    LARGE_INTEGER zero{};
+    ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
+    ASSERT_EQ(persist->Load(stream.Get()), S_OK);
+    EXPECT_EQ(identity->value, 0xC0FFEEu);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+}
+
+TEST_F(TransformTest, PersistStreamRefusesTruncatedAndForeignStreams) {
+    ComPtr<IPersistStream> persist;
+    ASSERT_EQ(identity_filter.As(&persist), S_OK);
+    identity->value = 5;
+    auto load = [&](const std::vector<uint8_t>& content) {
+        ComPtr<IStream> stream;
+        CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+        stream->Write(content.data(), static_cast<ULONG>(content.size()), nullptr);
+        LARGE_INTEGER zero{};
+        stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+        return persist->Load(stream.Get());
+    };
+    uint8_t header[dshow::kStreamHeaderBytes];
+    dshow::FormatStreamHeader(0, header);
+    std::vector<uint8_t> only_header(header, header + sizeof(header));
+    EXPECT_EQ(load(only_header), STG_E_READFAULT);
+    EXPECT_EQ(load({header, header + 10}), STG_E_READFAULT);
+    std::vector<uint8_t> foreign(28, 0x41);
+    EXPECT_EQ(load(foreign), E_FAIL);
+    EXPECT_EQ(identity->value, 5u);
+    EXPECT_EQ(persist->Load(nullptr), E_POINTER);
+}
+
+}  // namespace
+}  // namespace fwtest
