@@ -202,7 +202,9 @@ const char* CompassPoint(float heading) {
 size_t FormatDegrees(double value, bool isLatitude, char* buffer, size_t size) {
     if (!std::isfinite(value) || std::fabs(value) >= 2147483647.0)
         return Empty(buffer, size);
-    const char letter = value >= 0 ? (isLatitude ? 'N' : 'W') : (isLatitude ? 'S' : 'E');
+    // Longitude is east-positive, as the location sensor and NMEA feeds give
+    // it: a negative value lies west of Greenwich.
+    const char letter = value >= 0 ? (isLatitude ? 'N' : 'E') : (isLatitude ? 'S' : 'W');
     const double a = std::fabs(value);
     const double degrees = std::trunc(a);
     const double m = (a - degrees) * 60;

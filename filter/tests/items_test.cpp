@@ -74,7 +74,7 @@ TEST(DisplayItemText, EveryItemForRepresentativeRecords) {
         " E ",
         "328.1 ft",
         "100.0 M",
-        "E122\xB0"
+        "W122\xB0"
         "30'0.00\"",
         "S 33\xB0"
         "15'0.00\"",
@@ -230,10 +230,11 @@ TEST(FormatDegrees, HemispheresAndFields) {
                  "15'0.00\"");
     FormatDegrees(-122.5, false, b, sizeof(b));
     EXPECT_STREQ(b,
-                 "E122\xB0"
-                 "30'0.00\"");
+                 "W122\xB0"
+                 "30'0.00\"")
+        << "negative longitude lies west";
     FormatDegrees(8.0 + 1.0 / 60 + 1.5 / 3600, false, b, sizeof(b));
-    EXPECT_STREQ(b, "W  8\xB0 1'1.50\"") << "positive longitude is labelled W";
+    EXPECT_STREQ(b, "E  8\xB0 1'1.50\"") << "positive longitude lies east";
     FormatDegrees(0.0, true, b, sizeof(b));
     EXPECT_STREQ(b, "N  0\xB0 0'0.00\"");
     EXPECT_EQ(FormatDegrees(std::nan(""), true, b, sizeof(b)), 0u);
