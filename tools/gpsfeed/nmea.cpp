@@ -81,7 +81,9 @@ bool ParseTime(std::string_view s, UtcTime& t) {
     if (s.size() > 6) {
         if (s[6] != '.')
             return false;
-        auto frac = Number(std::string("0") + std::string(s.substr(6)));
+        std::string fraction(1, '0');
+        fraction.append(s.substr(6));
+        auto frac = Number(fraction);
         if (!frac)
             return false;
         ms = static_cast<int>(*frac * 1000 + 0.5);
