@@ -181,24 +181,17 @@ TEST_F(CrossbarCameraTest, CrossbarAnswersItsContractThroughCom) {
     EXPECT_EQ(outputs, 2);
     EXPECT_EQ(inputs, 5);
 
-    // Each video input names its audio companion, as the router pairs them.
+    // Each answer of the routing rules maps to its HRESULT (the rules
+    // themselves are the native tests').
     LONG related = 0, type = 0;
-    for (LONG i = 0; i < inputs; ++i) {
-        ASSERT_EQ(crossbar->get_CrossbarPinInfo(TRUE, i, &related, &type), S_OK) << i;
-        if (type < testcam::kAudioTuner) {
-            LONG audio_type = 0, back = 0;
-            ASSERT_EQ(crossbar->get_CrossbarPinInfo(TRUE, related, &back, &audio_type), S_OK);
-            EXPECT_GE(audio_type, testcam::kAudioTuner) << i;
-            EXPECT_EQ(crossbar->CanRoute(0, i), S_OK) << i;
-            EXPECT_EQ(crossbar->CanRoute(1, i), S_FALSE) << i;
-        } else {
-            EXPECT_EQ(crossbar->CanRoute(1, i), S_OK) << i;
-        }
-    }
+    ASSERT_EQ(crossbar->get_CrossbarPinInfo(TRUE, 2, &related, &type), S_OK);
+    EXPECT_EQ(type, testcam::kVideoSVideo);
+    EXPECT_EQ(related, 4);
     EXPECT_EQ(crossbar->get_CrossbarPinInfo(TRUE, 0, nullptr, &type), E_POINTER);
-    EXPECT_EQ(crossbar->get_CrossbarPinInfo(TRUE, 5, &related, &type), E_INVALIDARG);
     EXPECT_EQ(crossbar->get_CrossbarPinInfo(FALSE, 2, &related, &type), E_INVALIDARG);
-    EXPECT_EQ(crossbar->get_CrossbarPinInfo(FALSE, -1, &related, &type), E_INVALIDARG);
+    EXPECT_EQ(crossbar->CanRoute(0, 1), S_OK);
+    EXPECT_EQ(crossbar->CanRoute(1, 1), S_FALSE);
+    EXPECT_EQ(crossbar->CanRoute(0, -1), E_INVALIDARG);
 
     LONG routed = 99;
     ASSERT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
@@ -206,11 +199,8 @@ TEST_F(CrossbarCameraTest, CrossbarAnswersItsContractThroughCom) {
     EXPECT_EQ(crossbar->Route(0, 2), S_OK);
     EXPECT_EQ(crossbar->Route(0, 4), S_FALSE);  // audio to video: refused, unchanged
     EXPECT_EQ(crossbar->Route(0, 5), E_INVALIDARG);
-    EXPECT_EQ(crossbar->Route(-1, 0), E_INVALIDARG);
     ASSERT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
     EXPECT_EQ(routed, 2);
-    EXPECT_EQ(crossbar->CanRoute(2, 0), E_INVALIDARG);
-    EXPECT_EQ(crossbar->CanRoute(0, -1), E_INVALIDARG);
     EXPECT_EQ(crossbar->get_IsRoutedTo(0, nullptr), E_POINTER);
     EXPECT_EQ(crossbar->get_IsRoutedTo(2, &routed), E_INVALIDARG);
     EXPECT_EQ(crossbar->Route(0, -1), S_OK);
