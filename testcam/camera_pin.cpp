@@ -67,6 +67,7 @@ dshow::MediaType CameraMediaType(size_t index, int64_t interval) {
 
 CameraPin::CameraPin(TestCamera& camera, const wchar_t* name, const GUID& category)
     : PushPin(camera, name),
+      camera_(camera),
       category_(*this, category),
       format_(CameraMediaType(kDefaultMode, kDefaultFrameInterval)) {}
 
@@ -242,6 +243,12 @@ HRESULT CameraPin::Active() {
 }
 
 HRESULT CameraPin::FillBuffer(IMediaSample* sample) {
+    if (camera_.DeviceLost()) {
+        // Nothing more comes from a lost device; rest a frame period per
+        // round instead of spinning, and deliver nothing.
+        HRESULT hr = WaitForStreamTime(StreamTimeNow() + schedule_.period());
+        return FAILED(hr) ? hr : VFW_E_STATE_CHANGED;
+    }
     int64_t slot = schedule_.NextSlot(StreamTimeNow());
     HRESULT hr = WaitForStreamTime(schedule_.StartOf(slot));
     if (hr != S_OK)
@@ -256,7 +263,7 @@ HRESULT CameraPin::FillBuffer(IMediaSample* sample) {
     FrameView frame{data, g->width, g->height, g->bit_count / 8, g->stride, g->top_down};
     char caption[32];
     LocalTimeText(caption);
-    DrawTestPattern(frame, static_cast<uint32_t>(slot), caption);
+    DrawTestPattern(frame, static_cast<uint32_t>(slot), caption, camera_.Title());
 
     REFERENCE_TIME start = schedule_.StartOf(slot);
     REFERENCE_TIME stop = schedule_.StopOf(slot);

@@ -59,6 +59,7 @@ class CameraPin final : public dshow::PushPin, public IAMStreamConfig, public IA
     HRESULT QueryPinInterface(REFIID iid, void** out) override;
 
   private:
+    TestCamera& camera_;
     dshow::PinCategory category_;
     dshow::MediaType format_;  // the format to connect with (SetFormat)
     REFERENCE_TIME stream_offset_ = 0;

@@ -1,6 +1,7 @@
 #include "testcam/pattern.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -44,12 +45,21 @@ constexpr Glyph kGlyphs[] = {
     {'#', {0x0A, 0x0A, 0x1F, 0x0A, 0x1F, 0x0A, 0x0A}},
     {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
     {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}},
+    {'D', {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E}},
     {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}},
     {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}},
+    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
     {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}},
+    {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
     {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
     {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
     {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
 };
 
 const Glyph* GlyphOf(char c) {
@@ -153,6 +163,11 @@ void FormatNumber(char (&out)[16], uint32_t number) {
     out[i] = '\0';
 }
 
+int TitleRow(int height) {
+    int scale = std::max(1, height / 240);
+    return StripeOf(0, height).top - 10 * scale;
+}
+
 }  // namespace
 
 StripeRows StripeOf(int width, int height) {
@@ -165,6 +180,11 @@ StripeRows StripeOf(int width, int height) {
 }
 
 void DrawTestPattern(const FrameView& f, uint32_t number, std::string_view caption) {
+    DrawTestPattern(f, number, caption, kDefaultTitle);
+}
+
+void DrawTestPattern(const FrameView& f, uint32_t number, std::string_view caption,
+                     std::string_view title) {
     if (!f.pixels || f.width <= 0 || f.height <= 0)
         return;
     uint32_t speed = static_cast<uint32_t>(std::max(1, f.width / 160));
@@ -187,7 +207,7 @@ void DrawTestPattern(const FrameView& f, uint32_t number, std::string_view capti
     if (f.height >= 120) {
         char counter[16];
         FormatNumber(counter, number);
-        DrawLine(f, s.top - 10 * scale, scale, "TEST CAMERA");
+        DrawLine(f, TitleRow(f.height), scale, title);
         DrawLine(f, s.top + s.rows + 2 * scale, scale, counter);
         DrawLine(f, s.top + s.rows + 12 * scale, scale, caption);
     }
@@ -218,6 +238,36 @@ std::optional<uint32_t> DecodeFrameNumber(const FrameView& f) {
     if (words[1] != ~words[0])
         return std::nullopt;
     return words[0];
+}
+
+bool ShowsTitle(const FrameView& f, std::string_view title, int tolerance) {
+    if (!f.pixels || f.width < kMinWidth || f.height < 120 || title.empty())
+        return false;
+    // The title's plate does not depend on the frame number or the caption:
+    // draw the expected picture and compare the plate's pixels.
+    FrameView expected = f;
+    std::vector<uint8_t> pixels(f.stride * static_cast<size_t>(f.height));
+    expected.pixels = pixels.data();
+    DrawTestPattern(expected, 0, "", title);
+
+    int scale = std::max(1, f.height / 240);
+    int width = static_cast<int>(title.size()) * 6 * scale;
+    int x0 = std::max(0, (f.width - width) / 2 - scale);
+    int x1 = std::min(f.width, x0 + width + scale);
+    int y0 = std::max(0, TitleRow(f.height) - scale);
+    int y1 = std::min(f.height, y0 + 9 * scale);
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* got = Row(f, y);
+        const uint8_t* want = Row(expected, y);
+        for (int x = x0; x < x1; ++x) {
+            size_t at = static_cast<size_t>(x) * f.bytes_per_pixel;
+            for (int c = 0; c < 3; ++c) {
+                if (std::abs(got[at + c] - want[at + c]) > tolerance)
+                    return false;
+            }
+        }
+    }
+    return x1 > x0 && y1 > y0;
 }
 
 }  // namespace testcam

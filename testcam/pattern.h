@@ -23,10 +23,21 @@ struct FrameView {
     bool top_down = false;
 };
 
-// Draws frame `number`; `caption` (the capture time, say) is drawn in
-// upper-case letters, digits and ':' '-' '.' '#' ' '; other characters show as
-// blanks. Frames smaller than 32 x 16 get only the bars.
+// The title line above the stripe, unless a camera names its input there.
+inline constexpr std::string_view kDefaultTitle = "TEST CAMERA";
+
+// Draws frame `number`; `caption` (the capture time, say) and `title` are
+// drawn in upper-case letters, digits and ':' '-' '.' '#' ' '; other
+// characters show as blanks. Frames smaller than 32 x 16 get only the bars;
+// the text lines need 120 rows.
 void DrawTestPattern(const FrameView& frame, uint32_t number, std::string_view caption);
+void DrawTestPattern(const FrameView& frame, uint32_t number, std::string_view caption,
+                     std::string_view title);
+
+// Whether the frame's title line reads `title`: its plate matches the drawn
+// one within `tolerance` per colour channel (0 for uncompressed pictures).
+// It tells the routed input of the crossbar camera from a recording.
+bool ShowsTitle(const FrameView& frame, std::string_view title, int tolerance = 0);
 
 // The frame number drawn by DrawTestPattern, or nothing when the stripe is
 // unreadable (or was drawn over): it carries the number and its complement.

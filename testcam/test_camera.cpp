@@ -4,12 +4,50 @@
 
 namespace testcam {
 
-TestCamera::TestCamera(IUnknown* outer)
-    : PushSource(outer, CLSID_TestCamera),
+TestCamera::TestCamera(IUnknown* outer) : TestCamera(outer, CLSID_TestCamera) {}
+
+TestCamera::TestCamera(IUnknown* outer, REFCLSID clsid)
+    : PushSource(outer, clsid),
       capture_(*this, L"Capture", PIN_CATEGORY_CAPTURE),
       preview_(*this, L"Preview", PIN_CATEGORY_PREVIEW) {
     AddPin(&capture_);
     AddPin(&preview_);
+}
+
+STDMETHODIMP TestCamera::Pause() {
+    // Only starting is refused: a graph that stops a running camera pauses
+    // it on the way, and that must still work for a device that went away.
+    if (state() == State_Stopped) {
+        if (fault_.IsSet()) {
+            ReportLost();
+            return kDeviceGone;
+        }
+        lost_ = false;  // a new run of a device that is back
+    }
+    return PushSource::Pause();
+}
+
+STDMETHODIMP TestCamera::Run(REFERENCE_TIME start) {
+    // From Stopped the base runs Pause first, which refuses.
+    if (state() == State_Paused && fault_.IsSet()) {
+        ReportLost();
+        return kDeviceGone;
+    }
+    return PushSource::Run(start);
+}
+
+bool TestCamera::DeviceLost() {
+    if (lost_)
+        return true;
+    if (!fault_.IsSet())
+        return false;
+    ReportLost();
+    return true;
+}
+
+void TestCamera::ReportLost() {
+    if (!lost_.exchange(true))
+        NotifyEvent(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(owner()), 0);
 }
 
 }  // namespace testcam

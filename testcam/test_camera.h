@@ -1,25 +1,48 @@
 // The test camera filter: a live push source with a capture pin and a
 // preview pin, each drawing the test pattern on its own streaming thread.
-//
-// Room is left for variants (a crossbar in front, a fault that makes the
-// device go away): they are further sources built from the same pins.
+// The fault switch (fault_switch.h) makes it behave as a device that went
+// away. CrossbarCamera is its second form, with an analog input.
 #pragma once
+
+#include <atomic>
+#include <string_view>
 
 #include "framework/push_source.h"
 #include "testcam/camera_pin.h"
+#include "testcam/fault_switch.h"
+#include "testcam/pattern.h"
 
 namespace testcam {
 
-class TestCamera final : public dshow::PushSource {
+class TestCamera : public dshow::PushSource {
   public:
     explicit TestCamera(IUnknown* outer);
+
+    // Starting fails with kDeviceGone while the fault switch is set.
+    STDMETHODIMP Pause() override;
+    STDMETHODIMP Run(REFERENCE_TIME start) override;
+
+    // Streaming threads, before each frame: true once the fault switch has
+    // taken the device away during this run; the first thread to notice
+    // posts EC_DEVICE_LOST.
+    bool DeviceLost();
+    // Streaming threads: the title line of the picture.
+    virtual std::string_view Title() { return kDefaultTitle; }
 
     CameraPin& capture() { return capture_; }
     CameraPin& preview() { return preview_; }
 
+  protected:
+    TestCamera(IUnknown* outer, REFCLSID clsid);
+
   private:
+    // Posts EC_DEVICE_LOST once per loss: until a start succeeds again.
+    void ReportLost();
+
     CameraPin capture_;
     CameraPin preview_;
+    FaultSwitch fault_;
+    std::atomic<bool> lost_{false};
 };
 
 }  // namespace testcam

@@ -1,12 +1,17 @@
-// testcam.dll: the in-process server of the test camera. regsvr32 registers
-// it in the video input device category as "Test Camera", where the system
-// device enumerator lists it like a real camera.
+// testcam.dll: the in-process server of the test cameras. regsvr32 registers
+// "Test Camera" and "Test Camera (Crossbar)" in the video input device
+// category, where the system device enumerator lists them like real cameras,
+// each with a "DevicePath" of its own; and the class of "Test Crossbar",
+// which the crossbar camera brings into its graphs.
 #include <windows.h>
 #include <dshow.h>
 
 #include "framework/class_factory.h"
 #include "framework/registration.h"
+#include "framework/registry_key.h"
+#include "testcam/crossbar_camera.h"
 #include "testcam/test_camera.h"
+#include "testcam/test_crossbar.h"
 #include "testcam/testcam_ids.h"
 
 namespace {
@@ -15,17 +20,62 @@ const REGPINTYPES kPinTypes[] = {
     {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24},
     {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB32},
 };
+const REGPINTYPES kAnalogType = {&MEDIATYPE_AnalogVideo, &MEDIASUBTYPE_AnalogVideo_NTSC_M};
 const REGFILTERPINS2 kPins[] = {
     {REG_PINFLAG_B_OUTPUT, 1, 2, kPinTypes, 0, nullptr, &PIN_CATEGORY_CAPTURE},
     {REG_PINFLAG_B_OUTPUT, 1, 2, kPinTypes, 0, nullptr, &PIN_CATEGORY_PREVIEW},
+    {0, 1, 1, &kAnalogType, 0, nullptr, &PIN_CATEGORY_ANALOGVIDEOIN},
 };
-// Never picked by intelligent connect; applications choose it by name.
-const dshow::FilterSetup kSetup = {MERIT_DO_NOT_USE, 2, kPins, &CLSID_VideoInputDeviceCategory};
+// Never picked by intelligent connect; applications choose them by name.
+const dshow::FilterSetup kCameraSetup = {MERIT_DO_NOT_USE, 2, kPins,
+                                         &CLSID_VideoInputDeviceCategory};
+const dshow::FilterSetup kCrossbarCameraSetup = {MERIT_DO_NOT_USE, 3, kPins,
+                                                 &CLSID_VideoInputDeviceCategory};
 
 const dshow::FactoryEntry kClasses[] = {
     {testcam::kTestCameraName, &testcam::CLSID_TestCamera,
-     dshow::CreateInstance<testcam::TestCamera>, &kSetup},
+     dshow::CreateInstance<testcam::TestCamera>, &kCameraSetup},
+    {testcam::kCrossbarCameraName, &testcam::CLSID_TestCameraCrossbar,
+     dshow::CreateInstance<testcam::CrossbarCamera>, &kCrossbarCameraSetup},
+    {testcam::kCrossbarName, &testcam::CLSID_TestCrossbar,
+     dshow::CreateInstance<testcam::TestCrossbar>, nullptr},
 };
+
+struct Device {
+    const CLSID* clsid;
+    const char* path;
+};
+const Device kDevices[] = {
+    {&testcam::CLSID_TestCamera, testcam::kTestCameraPath},
+    {&testcam::CLSID_TestCameraCrossbar, testcam::kCrossbarCameraPath},
+};
+
+// The category instance the device enumerator reads the property bag from.
+std::string InstanceKey(const Device& device) {
+    return "CLSID\\" + dshow::GuidText(CLSID_VideoInputDeviceCategory) + "\\Instance\\" +
+           dshow::GuidText(*device.clsid);
+}
+
+HRESULT WriteDevicePaths() {
+    for (const Device& device : kDevices) {
+        dshow::RegistryKey key =
+            dshow::RegistryKey::Open(HKEY_CLASSES_ROOT, InstanceKey(device), KEY_SET_VALUE);
+        if (!key || key.SetString("DevicePath", device.path) != ERROR_SUCCESS)
+            return E_ACCESSDENIED;
+    }
+    return S_OK;
+}
+
+// Before the framework removes the instances, which it does only when they
+// hold nothing but its own values.
+void DeleteDevicePaths() {
+    for (const Device& device : kDevices) {
+        dshow::RegistryKey key =
+            dshow::RegistryKey::Open(HKEY_CLASSES_ROOT, InstanceKey(device), KEY_SET_VALUE);
+        if (key)
+            RegDeleteValueA(key.get(), "DevicePath");
+    }
+}
 
 }  // namespace
 
@@ -36,8 +86,16 @@ STDAPI DllCanUnloadNow() {
     return dshow::CanUnloadNow();
 }
 STDAPI DllRegisterServer() {
-    return dshow::RegisterServer(kClasses, true);
+    HRESULT hr = dshow::RegisterServer(kClasses, true);
+    if (SUCCEEDED(hr))
+        hr = WriteDevicePaths();
+    if (FAILED(hr)) {
+        DeleteDevicePaths();
+        dshow::RegisterServer(kClasses, false);
+    }
+    return hr;
 }
 STDAPI DllUnregisterServer() {
+    DeleteDevicePaths();
     return dshow::RegisterServer(kClasses, false);
 }

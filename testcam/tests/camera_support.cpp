@@ -10,6 +10,10 @@ using Microsoft::WRL::ComPtr;
 namespace camtest {
 
 ComPtr<IBaseFilter> LoadCamera() {
+    return LoadCamera(testcam::CLSID_TestCamera);
+}
+
+ComPtr<IBaseFilter> LoadCamera(REFCLSID clsid) {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     HMODULE dll = LoadLibraryA((testsupport::BinDir() + "testcam.dll").c_str());
     if (!dll)
@@ -18,7 +22,7 @@ ComPtr<IBaseFilter> LoadCamera() {
         reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
     ComPtr<IClassFactory> factory;
     ComPtr<IBaseFilter> camera;
-    if (!get || FAILED(get(testcam::CLSID_TestCamera, IID_PPV_ARGS(&factory))) ||
+    if (!get || FAILED(get(clsid, IID_PPV_ARGS(&factory))) ||
         FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&camera)))) {
         return nullptr;
     }
@@ -70,10 +74,21 @@ STDMETHODIMP FrameRecorder::SampleCB(double, IMediaSample* sample) {
         static_cast<size_t>(f.length) >= stride * height_) {
         testcam::FrameView view{data, width_, height_, bits_ / 8, stride, false};
         f.number = testcam::DecodeFrameNumber(view);
+        for (const std::string& title : titles_) {
+            if (testcam::ShowsTitle(view, title)) {
+                f.title = title;
+                break;
+            }
+        }
     }
     frames_.push_back(f);
     SetEvent(arrived_);
     return S_OK;
+}
+
+void FrameRecorder::WatchTitles(std::vector<std::string> titles) {
+    dshow::ScopedLock lock(lock_);
+    titles_ = std::move(titles);
 }
 
 std::vector<Frame> FrameRecorder::Frames() {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "framework/lock.h"
@@ -23,8 +24,10 @@ inline constexpr CLSID CLSID_SampleGrabber = {
 inline constexpr CLSID CLSID_NullRenderer = {
     0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
 
-// A new test camera from testcam.dll beside the test (no registry needed).
+// A new test camera (or another class of testcam.dll, such as the crossbar
+// camera) from testcam.dll beside the test (no registry needed).
 Microsoft::WRL::ComPtr<IBaseFilter> LoadCamera();
+Microsoft::WRL::ComPtr<IBaseFilter> LoadCamera(REFCLSID clsid);
 Microsoft::WRL::ComPtr<IBaseFilter> Create(REFCLSID clsid);
 Microsoft::WRL::ComPtr<IPin> FindPin(IBaseFilter* filter, const wchar_t* name);
 
@@ -34,6 +37,7 @@ struct Frame {
     REFERENCE_TIME stop = 0;
     long length = 0;
     std::optional<uint32_t> number;  // decoded from the pattern's stripe
+    std::string title;               // the watched title it shows, if any
 };
 
 // Records every sample the grabber sees, decoding the frame number with the
@@ -43,6 +47,8 @@ class FrameRecorder final : public ISampleGrabberCB {
     FrameRecorder();
     ~FrameRecorder();
     void Expect(int width, int height, int bits);
+    // Titles to look for in each frame (testcam::ShowsTitle).
+    void WatchTitles(std::vector<std::string> titles);
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
@@ -59,6 +65,7 @@ class FrameRecorder final : public ISampleGrabberCB {
     HANDLE arrived_;
     std::vector<Frame> frames_;
     int width_ = 0, height_ = 0, bits_ = 0;
+    std::vector<std::string> titles_;
 };
 
 // A Sample Grabber calling `recorder` for each sample, ready to be added.

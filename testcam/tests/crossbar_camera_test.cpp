@@ -1,0 +1,393 @@
+// The crossbar camera and the fault switch in Wine's filter graph: the camera
+// brings its crossbar into the graph, connected to its analog input, and
+// takes it out again; IAMCrossbar answers through COM as routers rely on;
+// the picture names the routed input; the fault switch makes a running
+// camera report EC_DEVICE_LOST and refuse to run again until it is cleared.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/win_handle.h"
+#include "framework/tests/test_filters.h"
+#include "testcam/crossbar_model.h"
+#include "testcam/fault_switch.h"
+#include "testcam/testcam_ids.h"
+#include "testcam/tests/camera_support.h"
+#include "tests/support/child_process.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace camtest {
+namespace {
+
+std::vector<std::wstring> FilterNames(IGraphBuilder* graph) {
+    std::vector<std::wstring> names;
+    ComPtr<IEnumFilters> filters;
+    if (FAILED(graph->EnumFilters(&filters)))
+        return names;
+    ComPtr<IBaseFilter> filter;
+    while (filters->Next(1, &filter, nullptr) == S_OK) {
+        FILTER_INFO info{};
+        if (SUCCEEDED(filter->QueryFilterInfo(&info))) {
+            names.emplace_back(info.achName);
+            if (info.pGraph)
+                info.pGraph->Release();
+        }
+        filter.Reset();
+    }
+    return names;
+}
+
+bool Has(const std::vector<std::wstring>& names, const wchar_t* name) {
+    for (const auto& n : names) {
+        if (n == name)
+            return true;
+    }
+    return false;
+}
+
+// The pins of a filter in enumeration order.
+std::vector<ComPtr<IPin>> Pins(IBaseFilter* filter) {
+    std::vector<ComPtr<IPin>> pins;
+    ComPtr<IEnumPins> e;
+    if (FAILED(filter->EnumPins(&e)))
+        return pins;
+    ComPtr<IPin> pin;
+    while (e->Next(1, &pin, nullptr) == S_OK)
+        pins.push_back(std::move(pin));
+    return pins;
+}
+
+ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
+    PIN_INFO info{};
+    if (FAILED(pin->QueryPinInfo(&info)))
+        return nullptr;
+    ComPtr<IBaseFilter> filter;
+    filter.Attach(info.pFilter);
+    return filter;
+}
+
+class CrossbarCameraTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        camera = LoadCamera(testcam::CLSID_TestCameraCrossbar);
+        ASSERT_TRUE(camera);
+        analog = FindPin(camera.Get(), L"Analog Video In");
+        ASSERT_TRUE(analog);
+        ASSERT_EQ(graph.Create(), S_OK);
+    }
+    void TearDown() override {
+        if (graph.control)
+            fwtest::CallWithin(15000, "Stop", [&] { return graph.control->Stop(); });
+        graph = fwtest::Graph();
+        crossbar.Reset();
+        analog.Reset();
+        camera.Reset();
+        CoUninitialize();
+    }
+
+    // Adds the camera and finds the crossbar it brought, through the graph.
+    void AddCamera() {
+        ASSERT_EQ(graph.Add(camera.Get(), L"VideoCap"), S_OK);
+        ComPtr<IPin> upstream;
+        ASSERT_EQ(analog->ConnectedTo(&upstream), S_OK);
+        ComPtr<IBaseFilter> filter = OwnerOf(upstream.Get());
+        ASSERT_TRUE(filter);
+        ASSERT_EQ(filter.As(&crossbar), S_OK);
+    }
+
+    FrameRecorder recorder;
+    fwtest::Graph graph;
+    ComPtr<IBaseFilter> camera;
+    ComPtr<IPin> analog;
+    ComPtr<IAMCrossbar> crossbar;
+};
+
+TEST_F(CrossbarCameraTest, JoiningAGraphBringsItsCrossbarConnected) {
+    // The analog input says what it is, as a router's search needs.
+    ComPtr<IKsPropertySet> props;
+    ASSERT_EQ(analog.As(&props), S_OK);
+    GUID category{};
+    DWORD returned = 0;
+    ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category,
+                         sizeof(category), &returned),
+              S_OK);
+    EXPECT_TRUE(IsEqualGUID(category, PIN_CATEGORY_ANALOGVIDEOIN));
+    PIN_DIRECTION direction{};
+    ASSERT_EQ(analog->QueryDirection(&direction), S_OK);
+    EXPECT_EQ(direction, PINDIR_INPUT);
+    ComPtr<IPin> none;
+    EXPECT_EQ(analog->ConnectedTo(&none), VFW_E_NOT_CONNECTED);  // no graph, no crossbar
+
+    AddCamera();
+    std::vector<std::wstring> names = FilterNames(graph.builder.Get());
+    EXPECT_EQ(names.size(), 2u);
+    EXPECT_TRUE(Has(names, L"VideoCap"));
+    EXPECT_TRUE(Has(names, testcam::kCrossbarName));
+
+    // The connected pin is the crossbar's video decoder output, found by the
+    // router's arithmetic: its enumeration position minus the input count.
+    ComPtr<IPin> upstream;
+    ASSERT_EQ(analog->ConnectedTo(&upstream), S_OK);
+    ComPtr<IBaseFilter> xbar_filter = OwnerOf(upstream.Get());
+    std::vector<ComPtr<IPin>> pins = Pins(xbar_filter.Get());
+    LONG outputs = 0, inputs = 0;
+    ASSERT_EQ(crossbar->get_PinCounts(&outputs, &inputs), S_OK);
+    ASSERT_EQ(pins.size(), static_cast<size_t>(outputs + inputs));
+    long position = -1;
+    for (size_t i = 0; i < pins.size(); ++i) {
+        PIN_DIRECTION d{};
+        pins[i]->QueryDirection(&d);
+        EXPECT_EQ(d, static_cast<long>(i) < inputs ? PINDIR_INPUT : PINDIR_OUTPUT) << i;
+        if (pins[i].Get() == upstream.Get())
+            position = static_cast<long>(i);
+    }
+    LONG related = 0, type = 0;
+    ASSERT_EQ(crossbar->get_CrossbarPinInfo(FALSE, position - inputs, &related, &type), S_OK);
+    EXPECT_EQ(type, testcam::kVideoDecoder);
+    AM_MEDIA_TYPE mt{};
+    ASSERT_EQ(analog->ConnectionMediaType(&mt), S_OK);
+    EXPECT_TRUE(IsEqualGUID(mt.majortype, MEDIATYPE_AnalogVideo));
+    dshow::FreeMediaType(mt);
+
+    // Leaving the graph takes the crossbar out; joining again brings it back.
+    ASSERT_EQ(graph.builder->RemoveFilter(camera.Get()), S_OK);
+    EXPECT_TRUE(FilterNames(graph.builder.Get()).empty());
+    EXPECT_EQ(analog->ConnectedTo(&none), VFW_E_NOT_CONNECTED);
+    crossbar.Reset();
+    AddCamera();
+    EXPECT_EQ(FilterNames(graph.builder.Get()).size(), 2u);
+
+    // Two crossbar cameras in one graph: each brings and keeps its own.
+    ComPtr<IBaseFilter> second = LoadCamera(testcam::CLSID_TestCameraCrossbar);
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(SUCCEEDED(graph.Add(second.Get(), L"VideoCap 2")));
+    EXPECT_EQ(FilterNames(graph.builder.Get()).size(), 4u);
+    ASSERT_EQ(graph.builder->RemoveFilter(second.Get()), S_OK);
+    names = FilterNames(graph.builder.Get());
+    EXPECT_EQ(names.size(), 2u);
+    EXPECT_TRUE(Has(names, testcam::kCrossbarName));
+    ComPtr<IPin> still;
+    EXPECT_EQ(analog->ConnectedTo(&still), S_OK);
+}
+
+TEST_F(CrossbarCameraTest, CrossbarAnswersItsContractThroughCom) {
+    AddCamera();
+    LONG outputs = 0, inputs = 0;
+    EXPECT_EQ(crossbar->get_PinCounts(nullptr, &inputs), E_POINTER);
+    ASSERT_EQ(crossbar->get_PinCounts(&outputs, &inputs), S_OK);
+    EXPECT_EQ(outputs, 2);
+    EXPECT_EQ(inputs, 5);
+
+    // Each answer of the routing rules maps to its HRESULT (the rules
+    // themselves are the native tests').
+    LONG related = 0, type = 0;
+    ASSERT_EQ(crossbar->get_CrossbarPinInfo(TRUE, 2, &related, &type), S_OK);
+    EXPECT_EQ(type, testcam::kVideoSVideo);
+    EXPECT_EQ(related, 4);
+    EXPECT_EQ(crossbar->get_CrossbarPinInfo(TRUE, 0, nullptr, &type), E_POINTER);
+    EXPECT_EQ(crossbar->get_CrossbarPinInfo(FALSE, 2, &related, &type), E_INVALIDARG);
+    EXPECT_EQ(crossbar->CanRoute(0, 1), S_OK);
+    EXPECT_EQ(crossbar->CanRoute(1, 1), S_FALSE);
+    EXPECT_EQ(crossbar->CanRoute(0, -1), E_INVALIDARG);
+
+    LONG routed = 99;
+    ASSERT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
+    EXPECT_EQ(routed, 0);  // the tuner at start
+    EXPECT_EQ(crossbar->Route(0, 2), S_OK);
+    EXPECT_EQ(crossbar->Route(0, 4), S_FALSE);  // audio to video: refused, unchanged
+    EXPECT_EQ(crossbar->Route(0, 5), E_INVALIDARG);
+    ASSERT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
+    EXPECT_EQ(routed, 2);
+    EXPECT_EQ(crossbar->get_IsRoutedTo(0, nullptr), E_POINTER);
+    EXPECT_EQ(crossbar->get_IsRoutedTo(2, &routed), E_INVALIDARG);
+    EXPECT_EQ(crossbar->Route(0, -1), S_OK);
+    EXPECT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_FALSE);
+    EXPECT_EQ(routed, -1);
+}
+
+TEST_F(CrossbarCameraTest, ThePictureNamesTheRoutedInput) {
+    AddCamera();
+    ComPtr<IPin> capture = FindPin(camera.Get(), L"Capture");
+    ComPtr<IBaseFilter> grabber = Grabber(&recorder);
+    ComPtr<IBaseFilter> sink = Create(CLSID_NullRenderer);
+    ASSERT_TRUE(capture && grabber && sink);
+    ASSERT_EQ(graph.Add(grabber.Get(), L"grabber"), S_OK);
+    ASSERT_EQ(graph.Add(sink.Get(), L"null"), S_OK);
+    ASSERT_EQ(graph.Connect(capture.Get(), fwtest::PinOf(grabber.Get(), PINDIR_INPUT).Get()), S_OK);
+    ASSERT_EQ(graph.Connect(fwtest::PinOf(grabber.Get(), PINDIR_OUTPUT).Get(),
+                            fwtest::PinOf(sink.Get(), PINDIR_INPUT).Get()),
+              S_OK);
+    recorder.Expect(640, 480, 32);  // the default format
+    recorder.WatchTitles({"TUNER", "COMPOSITE", "SVIDEO", "NO SIGNAL", "TEST CAMERA"});
+
+    ASSERT_EQ(crossbar->Route(0, 1), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    // A route takes effect on a running camera, as switching inputs does.
+    for (auto [input, title] : {std::pair{1L, "COMPOSITE"}, std::pair{2L, "SVIDEO"},
+                                std::pair{-1L, "NO SIGNAL"}, std::pair{0L, "TUNER"}}) {
+        SCOPED_TRACE(title);
+        ASSERT_EQ(crossbar->Route(0, input), S_OK);
+        Sleep(150);  // frames already on their way show the old route
+        recorder.Clear();
+        ASSERT_TRUE(recorder.WaitFor(3, 10000));
+        for (const Frame& f : recorder.Frames()) {
+            EXPECT_TRUE(f.number.has_value());
+            EXPECT_EQ(f.title, title);
+        }
+    }
+}
+
+// The fault switch, as another process of the prefix would set it.
+class FaultSwitchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        fault.reset(CreateEventA(nullptr, TRUE, FALSE, testcam::kFaultEventName));
+        ASSERT_TRUE(fault);
+        ResetEvent(fault.get());
+    }
+    void TearDown() override {
+        ResetEvent(fault.get());
+        CoUninitialize();
+    }
+
+    // Camera capture -> grabber -> null renderer, in a new graph.
+    struct Chain {
+        fwtest::Graph graph;
+        ComPtr<IBaseFilter> camera, grabber, sink;
+        ComPtr<IMediaEventEx> events;
+    };
+    void Build(Chain& c, FrameRecorder* recorder) {
+        c.camera = LoadCamera();
+        c.grabber = Grabber(recorder);
+        c.sink = Create(CLSID_NullRenderer);
+        ASSERT_TRUE(c.camera && c.grabber && c.sink);
+        ASSERT_EQ(c.graph.Create(), S_OK);
+        ASSERT_EQ(c.graph.builder->QueryInterface(
+                      IID_IMediaEventEx, reinterpret_cast<void**>(c.events.GetAddressOf())),
+                  S_OK);
+        ASSERT_EQ(c.graph.Add(c.camera.Get(), L"VideoCap"), S_OK);
+        ASSERT_EQ(c.graph.Add(c.grabber.Get(), L"grabber"), S_OK);
+        ASSERT_EQ(c.graph.Add(c.sink.Get(), L"null"), S_OK);
+        ASSERT_EQ(c.graph.Connect(FindPin(c.camera.Get(), L"Capture").Get(),
+                                  fwtest::PinOf(c.grabber.Get(), PINDIR_INPUT).Get()),
+                  S_OK);
+        ASSERT_EQ(c.graph.Connect(fwtest::PinOf(c.grabber.Get(), PINDIR_OUTPUT).Get(),
+                                  fwtest::PinOf(c.sink.Get(), PINDIR_INPUT).Get()),
+                  S_OK);
+    }
+    // Runs the graph and tells whether the camera refused to start: the
+    // graph's Run fails (Windows), or it answers success while the camera
+    // stays stopped and delivers nothing (Wine's graph manager lets a
+    // renderer's S_FALSE hide the camera's failure).
+    static bool StartRefused(Chain& c, FrameRecorder* recorder) {
+        recorder->Clear();
+        HRESULT hr = c.graph.control->Run();
+        FILTER_STATE state = State_Running;
+        c.camera->GetState(0, &state);
+        bool refused = FAILED(hr) || state == State_Stopped;
+        Sleep(500);
+        return refused && recorder->Frames().empty();
+    }
+    // Event codes (with their first parameter) posted within `ms`.
+    static std::vector<std::pair<long, LONG_PTR>> Events(IMediaEventEx* events, DWORD ms) {
+        std::vector<std::pair<long, LONG_PTR>> seen;
+        ULONGLONG end = GetTickCount64() + ms;
+        while (GetTickCount64() < end) {
+            long code = 0;
+            LONG_PTR p1 = 0, p2 = 0;
+            if (events->GetEvent(&code, &p1, &p2, 50) != S_OK)
+                continue;
+            seen.emplace_back(code, code == EC_DEVICE_LOST && p2 == 0 ? p1 : -1);
+            events->FreeEventParams(code, p1, p2);
+        }
+        return seen;
+    }
+
+    vistrel::UniqueHandle fault;
+};
+
+TEST_F(FaultSwitchTest, RunningCameraReportsDeviceLostOnceAndStopsUntilCleared) {
+    FrameRecorder recorder;
+    {
+        Chain c;
+        Build(c, &recorder);
+        ASSERT_TRUE(SUCCEEDED(c.graph.control->Run()));
+        ASSERT_TRUE(recorder.WaitFor(5, 10000));
+
+        ASSERT_TRUE(SetEvent(fault.get()));
+        auto events = Events(c.events.Get(), 1500);
+        ComPtr<IUnknown> identity;
+        ASSERT_EQ(c.camera.As(&identity), S_OK);
+        int lost = 0;
+        for (auto [code, param1] : events) {
+            if (code == EC_DEVICE_LOST) {
+                ++lost;
+                EXPECT_EQ(param1, reinterpret_cast<LONG_PTR>(identity.Get()));
+            }
+        }
+        EXPECT_EQ(lost, 1);
+
+        // No frame after the loss, although the graph still runs.
+        size_t delivered = recorder.Frames().size();
+        Sleep(500);
+        EXPECT_EQ(recorder.Frames().size(), delivered);
+        OAFilterState state = 0;
+        c.graph.control->GetState(0, &state);
+        EXPECT_EQ(state, State_Running);
+
+        ASSERT_EQ(fwtest::CallWithin(15000, "Stop", [&] { return c.graph.control->Stop(); }), S_OK);
+        EXPECT_EQ(c.camera->Pause(), testcam::kDeviceGone);
+        EXPECT_TRUE(StartRefused(c, &recorder));
+        // The loss was reported already: no second event for this camera.
+        for (auto [code, param1] : Events(c.events.Get(), 300))
+            EXPECT_NE(code, EC_DEVICE_LOST);
+        fwtest::CallWithin(15000, "Stop", [&] { return c.graph.control->Stop(); });
+    }
+
+    // Cleared: a new graph runs and delivers again.
+    ASSERT_TRUE(ResetEvent(fault.get()));
+    recorder.Clear();
+    Chain again;
+    Build(again, &recorder);
+    ASSERT_TRUE(SUCCEEDED(again.graph.control->Run()));
+    EXPECT_TRUE(recorder.WaitFor(5, 10000));
+    for (auto [code, param1] : Events(again.events.Get(), 300))
+        EXPECT_NE(code, EC_DEVICE_LOST);
+    fwtest::CallWithin(15000, "Stop", [&] { return again.graph.control->Stop(); });
+}
+
+TEST_F(FaultSwitchTest, ASetSwitchRefusesANewGraphAndTheToolHoldsIt) {
+    // testcam-fault holds the switch from another process for its time.
+    testsupport::ChildProcess tool = testsupport::ChildProcess::Start("testcam-fault.exe", "3000");
+    ASSERT_TRUE(tool.started()) << tool.error();
+    fault.reset();  // only the tool holds it now
+    ULONGLONG end = GetTickCount64() + 10000;
+    while (tool.Output().find("fault set") == std::string::npos && GetTickCount64() < end)
+        Sleep(20);
+    ASSERT_NE(tool.Output().find("fault set"), std::string::npos) << tool.Output();
+
+    FrameRecorder recorder;
+    Chain c;
+    Build(c, &recorder);
+    ASSERT_TRUE(tool.Running()) << "the switch went before the graph was built";
+    EXPECT_TRUE(StartRefused(c, &recorder));
+    int lost = 0;
+    for (auto [code, param1] : Events(c.events.Get(), 300))
+        lost += code == EC_DEVICE_LOST;
+    EXPECT_EQ(lost, 1);  // the refused start tells the recorder
+    fwtest::CallWithin(15000, "Stop", [&] { return c.graph.control->Stop(); });
+
+    ASSERT_EQ(tool.Wait(15000).value_or(99), 0u) << tool.Output();
+    ASSERT_TRUE(SUCCEEDED(c.graph.control->Run()));
+    EXPECT_TRUE(recorder.WaitFor(3, 10000));
+    fwtest::CallWithin(15000, "Stop", [&] { return c.graph.control->Stop(); });
+    fault.reset(CreateEventA(nullptr, TRUE, FALSE, testcam::kFaultEventName));
+    EXPECT_EQ(testsupport::RunToExit("testcam-fault.exe", "soon", 15000), 2);
+}
+
+}  // namespace
+}  // namespace camtest
