@@ -1,119 +1,618 @@
 #include "app/capture/capture_graph.h"
 
+#include <dshow.h>
+#include <wrl/client.h>
+
 #include <cstdio>
+#include <string>
+
+#include "app/capture/capture_format.h"
+#include "app/capture/device_catalogue.h"
+#include "app/capture/format_catalogue.h"
+#include "app/capture/output_file.h"
+#include "app/location/location_publisher.h"
+#include "app/recording/recording_files.h"
+#include "app/shell/main_window_handle.h"
+#include "app/shell/restart_countdown.h"
+#include "app/shell/settings.h"
+#include "framework/graph_clock.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace vistrel {
 
 namespace {
 
-// Each missing operation says so on the debugger output; the ones called for
-// every window message say it once.
-void ReportNotBuilt(const char* operation) {
-    char line[96];
-    std::snprintf(line, sizeof(line), "capture graph: %s not built\n", operation);
+// {8B4A194C-061F-4E53-BEE5-08B55129CB9D}
+constexpr CLSID kOverlayFilterClsid = {
+    0x8B4A194C, 0x061F, 0x4E53, {0xBE, 0xE5, 0x08, 0xB5, 0x51, 0x29, 0xCB, 0x9D}};
+
+struct CaptureState {
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<ICaptureGraphBuilder2> builder;
+    ComPtr<IBaseFilter> videoCapture;
+    ComPtr<IBaseFilter> audioCapture;
+    ComPtr<IBaseFilter> videoCompressor;
+    ComPtr<IBaseFilter> audioCompressor;
+    ComPtr<IBaseFilter> overlay;
+    ComPtr<IBaseFilter> tee;
+    ComPtr<IBaseFilter> multiplexer;
+    ComPtr<IFileSinkFilter> fileSink;
+    ComPtr<IConfigAviMux> muxConfiguration;
+    ComPtr<IMediaControl> mediaControl;
+    ComPtr<IMediaEventEx> mediaEvents;
+    ComPtr<IVideoWindow> videoWindow;
+    bool graphBuilt = false;
+    bool previewing = false;
+    bool recording = false;
+    bool streamControlAvailable = false;
+    bool firstRunDone = false;
+};
+
+CaptureState& State() {
+    static CaptureState state;
+    return state;
+}
+
+// QueryInterface by IID, for the interfaces mingw-w64 declares without a
+// compiler-known uuid.
+template <typename T>
+HRESULT QueryFor(IUnknown* from, REFIID iid, ComPtr<T>& out) {
+    return from->QueryInterface(iid, reinterpret_cast<void**>(out.ReleaseAndGetAddressOf()));
+}
+
+void Debug(const char* text) {
+    OutputDebugStringA(text);
+}
+
+void DebugResult(const char* what, HRESULT hr) {
+    char line[128];
+    std::snprintf(line, sizeof(line), "capture graph: %s failed (0x%08lX)\n", what,
+                  static_cast<unsigned long>(hr));
     OutputDebugStringA(line);
 }
 
-void ReportNotBuiltOnce(const char* operation, bool& reported) {
-    if (reported)
+// Input pins that nothing feeds yet.
+bool IsUnconnected(IPin* pin) {
+    ComPtr<IPin> peer;
+    return pin->ConnectedTo(&peer) == VFW_E_NOT_CONNECTED;
+}
+
+HRESULT ConnectFilters(IBaseFilter* from, IBaseFilter* to) {
+    CaptureState& s = State();
+    if (!from || !to || !s.graph)
+        return E_POINTER;
+    ComPtr<IEnumPins> outputs;
+    HRESULT hr = from->EnumPins(&outputs);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<IPin> out;
+    while (outputs->Next(1, out.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+        PIN_DIRECTION direction;
+        hr = out->QueryDirection(&direction);
+        if (FAILED(hr))
+            return hr;
+        ComPtr<IPin> outPeer;
+        if (direction != PINDIR_OUTPUT || out->ConnectedTo(&outPeer) == S_OK)
+            continue;
+        ComPtr<IEnumPins> inputs;
+        hr = to->EnumPins(&inputs);
+        if (FAILED(hr))
+            return hr;
+        ComPtr<IPin> in;
+        while (inputs->Next(1, in.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+            PIN_DIRECTION inDirection;
+            if (FAILED(in->QueryDirection(&inDirection)))
+                continue;
+            if (inDirection == PINDIR_INPUT && IsUnconnected(in.Get()) &&
+                SUCCEEDED(s.graph->Connect(out.Get(), in.Get())))
+                return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+// True when some input pin of the filter is connected.
+bool HasConnectedInput(IBaseFilter* filter) {
+    ComPtr<IEnumPins> pins;
+    if (!filter || FAILED(filter->EnumPins(&pins)))
+        return false;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+        PIN_DIRECTION direction;
+        ComPtr<IPin> peer;
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_INPUT &&
+            pin->ConnectedTo(&peer) == S_OK)
+            return true;
+    }
+    return false;
+}
+
+// Depth first: every filter fed by `filter` leaves the graph, except
+// `keep`, which is only disconnected.
+void RemoveDownstreamUntil(IBaseFilter* filter, IBaseFilter* keep) {
+    CaptureState& s = State();
+    ComPtr<IEnumPins> pins;
+    if (!filter || !s.graph || filter->EnumPins(&pins) != S_OK)
         return;
-    reported = true;
-    ReportNotBuilt(operation);
+    pins->Reset();
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+        ComPtr<IPin> downstream;
+        if (pin->ConnectedTo(&downstream) != S_OK || !downstream)
+            continue;
+        PIN_INFO info{};
+        if (downstream->QueryPinInfo(&info) != S_OK)
+            continue;
+        ComPtr<IBaseFilter> owner;
+        owner.Attach(info.pFilter);
+        if (info.dir != PINDIR_INPUT || !owner)
+            continue;
+        if (owner.Get() != keep)
+            RemoveDownstreamUntil(owner.Get(), keep);
+        s.graph->Disconnect(downstream.Get());
+        s.graph->Disconnect(pin.Get());
+        if (owner.Get() != keep)
+            s.graph->RemoveFilter(owner.Get());
+    }
+}
+
+void RemoveDownstream(IBaseFilter* filter) {
+    RemoveDownstreamUntil(filter, nullptr);
+}
+
+ComPtr<IBaseFilter> CreateFilter(REFCLSID clsid) {
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&filter))))
+        return nullptr;
+    return filter;
+}
+
+void AttachVideoWindow(bool visible) {
+    CaptureState& s = State();
+    if (!s.graph || FAILED(QueryFor(s.graph.Get(), IID_IVideoWindow, s.videoWindow)))
+        return;
+    HWND main = MainWindowHandle();
+    s.videoWindow->put_AutoShow(OAFALSE);
+    s.videoWindow->put_Owner(reinterpret_cast<OAHWND>(main));
+    s.videoWindow->put_WindowStyle(WS_CHILD);
+    s.videoWindow->put_MessageDrain(reinterpret_cast<OAHWND>(main));
+    RECT client{};
+    if (main)
+        GetClientRect(main, &client);
+    s.videoWindow->SetWindowPosition(0, 0, client.right, client.bottom);
+    s.videoWindow->put_Visible(visible ? OATRUE : OAFALSE);
+}
+
+// The overlay, created while the instance's text block offers itself.
+void AddOverlay(IBaseFilter* upstream) {
+    CaptureState& s = State();
+    RaiseOsdClaimFlag();
+    ComPtr<IBaseFilter> overlay = CreateFilter(kOverlayFilterClsid);
+    DropOsdClaimFlag();
+    if (!overlay)
+        return;
+    s.overlay = overlay;
+    s.graph->AddFilter(overlay.Get(), L"GPS Filter");
+    ConnectFilters(upstream, overlay.Get());
+}
+
+enum class VideoPath { kConnected, kCompressorRefused, kFailed };
+
+// The video path into the multiplexer: through the compressor when one is
+// bound, else straight.
+VideoPath ConnectVideoToMultiplexer(IBaseFilter* tee) {
+    CaptureState& s = State();
+    if (s.videoCompressor) {
+        s.graph->AddFilter(s.videoCompressor.Get(), L"VideoComp");
+        if (SUCCEEDED(ConnectFilters(tee, s.videoCompressor.Get())) &&
+            SUCCEEDED(ConnectFilters(s.videoCompressor.Get(), s.multiplexer.Get())))
+            return VideoPath::kConnected;
+        return VideoPath::kCompressorRefused;
+    }
+    ConnectFilters(tee, s.multiplexer.Get());
+    return HasConnectedInput(s.multiplexer.Get()) ? VideoPath::kConnected : VideoPath::kFailed;
+}
+
+// The file of a build that was abandoned before it recorded anything.
+void DeleteIfEmpty(const std::wstring& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) &&
+        data.nFileSizeLow == 0 && data.nFileSizeHigh == 0)
+        DeleteFileW(file.c_str());
+}
+
+std::wstring CurrentFile() {
+    std::wstring name;
+    LPOLESTR file = nullptr;
+    if (State().fileSink && SUCCEEDED(State().fileSink->GetCurFile(&file, nullptr)) && file)
+        name = file;
+    CoTaskMemFree(file);
+    return name;
+}
+
+bool PrepareRecordingOutput(bool withCompressor, std::wstring& file) {
+    CaptureState& s = State();
+    CreateFolderPath(gSettings.capFilename);
+    SegmentPath path;
+    if (!MakeSegmentFileName(path)) {
+        Debug("capture graph: no segment file name fits the capture path\n");
+        return false;
+    }
+    file = path.wide;
+    EnumerateCodecs(nullptr, nullptr);
+    if (withCompressor && !s.videoCompressor && VideoCodecMoniker())
+        s.videoCompressor.Attach(BindCodec(DeviceKind::kVideo));
+    if (s.audioCapture && !s.audioCompressor && AudioCodecMoniker())
+        s.audioCompressor.Attach(BindCodec(DeviceKind::kAudio));
+    HRESULT hr =
+        capture::SetOutputFile(s.builder.Get(), s.graph.Get(), MEDIASUBTYPE_Avi, path.wide.c_str(),
+                               s.multiplexer.GetAddressOf(), s.fileSink.GetAddressOf());
+    if (hr != S_OK) {
+        DebugResult("SetOutputFileName", hr);
+        return false;
+    }
+    return true;
+}
+
+bool AddAudioPath() {
+    CaptureState& s = State();
+    if (s.audioCompressor)
+        s.graph->AddFilter(s.audioCompressor.Get(), L"AudioComp");
+    HRESULT hr =
+        s.builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, s.audioCapture.Get(),
+                                s.audioCompressor.Get(), s.multiplexer.Get());
+    if (hr != S_OK) {
+        DebugResult("RenderStream (audio)", hr);
+        return false;
+    }
+    if (SUCCEEDED(s.multiplexer.As(&s.muxConfiguration))) {
+        s.muxConfiguration->SetOutputCompatibilityIndex(TRUE);
+        s.muxConfiguration->SetMasterStream(1);
+    }
+    return true;
+}
+
+HRESULT ControlCaptureStream(const REFERENCE_TIME* start, const REFERENCE_TIME* stop) {
+    return State().builder->ControlStream(&PIN_CATEGORY_CAPTURE, nullptr, nullptr,
+                                          const_cast<REFERENCE_TIME*>(start),
+                                          const_cast<REFERENCE_TIME*>(stop), 0, 0);
+}
+
+void ArmFailedStartRestart() {
+    ArmRestartCountdown(kRestartAfterFailedStart, RestartAction::kRecord);
 }
 
 }  // namespace
 
+bool OpenCaptureSources() {
+    CaptureState& s = State();
+    if (!s.builder && FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr,
+                                              CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                              IID_PPV_ARGS(&s.builder))))
+        return false;
+    s.videoCapture.Reset();
+    IMoniker* video = VideoDeviceMoniker();
+    if (!video ||
+        FAILED(video->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                   reinterpret_cast<void**>(s.videoCapture.GetAddressOf()))) ||
+        !s.videoCapture) {
+        ReleaseCaptureDevices();
+        return false;
+    }
+    if (!s.graph && FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr,
+                                            CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                            IID_PPV_ARGS(&s.graph)))) {
+        ReleaseCaptureDevices();
+        return false;
+    }
+    if (s.builder->SetFiltergraph(s.graph.Get()) != S_OK ||
+        s.graph->AddFilter(s.videoCapture.Get(), L"VideoCap") != S_OK) {
+        ReleaseCaptureDevices();
+        return false;
+    }
+    ApplyCaptureFormat(s.builder.Get(), s.videoCapture.Get());
+    CreateCrossbarRouterFor(s.videoCapture.Get());
+    IMoniker* audio = AudioDeviceMoniker();
+    if (!audio)
+        return true;
+    if (FAILED(audio->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                   reinterpret_cast<void**>(s.audioCapture.GetAddressOf()))) ||
+        !s.audioCapture) {
+        s.audioCapture.Reset();
+        return true;
+    }
+    if (s.graph->AddFilter(s.audioCapture.Get(), L"AudioCap") != S_OK) {
+        ReleaseCaptureDevices();
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+enum class Build { kDone, kFailed, kCompressorRefused };
+
+Build BuildGraphOnce(bool record, bool withCompressor) {
+    CaptureState& s = State();
+    std::wstring file;
+    if (record && !PrepareRecordingOutput(withCompressor, file))
+        return Build::kFailed;
+    IBaseFilter* upstream = s.videoCapture.Get();
+    if (gVidFlags & kFlagOverlay) {
+        AddOverlay(upstream);
+        if (s.overlay)
+            upstream = s.overlay.Get();
+    }
+    if (record) {
+        s.tee = CreateFilter(CLSID_SmartTee);
+        if (!s.tee) {
+            Debug("capture graph: no smart tee\n");
+            return Build::kFailed;
+        }
+        s.graph->AddFilter(s.tee.Get(), L"SmartTee");
+        ConnectFilters(upstream, s.tee.Get());
+        // A multiplexer without input records nothing (and Wine's crashes
+        // when paused that way): such a build has failed.
+        VideoPath path = ConnectVideoToMultiplexer(s.tee.Get());
+        if (path != VideoPath::kConnected) {
+            s.tee.Reset();
+            TearDownGraph();
+            DeleteIfEmpty(file);
+            return path == VideoPath::kCompressorRefused ? Build::kCompressorRefused
+                                                         : Build::kFailed;
+        }
+    }
+    if (ComPtr<IBaseFilter> renderer = CreateFilter(CLSID_VideoRenderer)) {
+        s.graph->AddFilter(renderer.Get(), L"Video Renderer");
+        ConnectFilters(record ? s.tee.Get() : upstream, renderer.Get());
+    }
+    s.tee.Reset();
+    AttachVideoWindow(!record || (gVidFlags & kFlagPreviewShown));
+    if (SUCCEEDED(QueryFor(s.graph.Get(), IID_IMediaEventEx, s.mediaEvents)))
+        s.mediaEvents->SetNotifyWindow(reinterpret_cast<OAHWND>(MainWindowHandle()),
+                                       kGraphNotifyMessage, 0);
+    if (record && s.audioCapture && !AddAudioPath())
+        return Build::kFailed;
+    RouteSavedInput();
+    s.graphBuilt = true;
+    return Build::kDone;
+}
+
+}  // namespace
+
+bool BuildCaptureGraph(bool record) {
+    CaptureState& s = State();
+    if (s.recording || s.previewing || !s.videoCapture)
+        return false;
+    Build result = BuildGraphOnce(record, true);
+    // A compressor that refuses the picture must not cost the recording:
+    // the graph is built again, uncompressed.
+    if (result == Build::kCompressorRefused) {
+        Debug("capture graph: the video compressor refused the picture; recording uncompressed\n");
+        result = BuildGraphOnce(record, false);
+    }
+    if (result == Build::kDone)
+        return true;
+    Debug("capture graph: the graph could not be built\n");
+    TearDownGraph();
+    return false;
+}
+
 int StartPreview() {
-    ReportNotBuilt("StartPreview");
-    return 0;
+    CaptureState& s = State();
+    if (s.previewing)
+        return 1;
+    if (s.recording)
+        StopRecording();
+    if (!s.graph || !s.builder)
+        OpenCaptureDevices();
+    BuildCaptureGraph(false);
+    if (!s.graphBuilt)
+        return 0;
+    s.previewing = true;
+    if (FAILED(s.graph.As(&s.mediaControl))) {
+        s.previewing = false;
+        return 0;
+    }
+    if (FAILED(s.mediaControl->Run()))
+        s.mediaControl->Stop();
+    if (!s.firstRunDone) {
+        s.firstRunDone = true;
+        s.mediaControl->Stop();
+        if (FAILED(s.mediaControl->Run()))
+            s.mediaControl->Stop();
+    }
+    return 1;
 }
 
 int StopPreview() {
-    ReportNotBuilt("StopPreview");
-    return 0;
+    CaptureState& s = State();
+    if (!s.previewing || !s.mediaControl)
+        return 0;
+    s.mediaControl->StopWhenReady();
+    s.previewing = false;
+    TearDownGraph();
+    return 1;
 }
 
 int PausePreview() {
-    ReportNotBuilt("PausePreview");
-    return 0;
+    CaptureState& s = State();
+    if (!s.previewing || !s.mediaControl)
+        return 0;
+    s.mediaControl->Pause();
+    return 1;
 }
 
 int ResumePreview() {
-    ReportNotBuilt("ResumePreview");
-    return 0;
+    CaptureState& s = State();
+    if (!s.previewing || !s.mediaControl)
+        return 0;
+    s.mediaControl->Run();
+    return 1;
 }
 
 int StartRecording() {
-    // No restart is armed here: without a graph every retry would fail too.
-    ReportNotBuilt("StartRecording");
+    CaptureState& s = State();
+    if (s.recording)
+        return 1;
+    if (s.previewing)
+        StopPreview();
+    if (!s.graph || !s.builder)
+        OpenCaptureDevices();
+    BuildCaptureGraph(true);
+    if (!s.graphBuilt) {
+        ArmFailedStartRestart();
+        return 0;
+    }
+    BeginSegmentClock(gSettings.capSeconds);
+    const REFERENCE_TIME zero = 0;
+    s.streamControlAvailable = ControlCaptureStream(&zero, nullptr) >= 0;
+    if (FAILED(s.graph.As(&s.mediaControl)))
+        return 0;
+    HRESULT hr = s.streamControlAvailable ? s.mediaControl->Run() : s.mediaControl->Pause();
+    if (SUCCEEDED(hr)) {
+        if (s.streamControlAvailable) {
+            const REFERENCE_TIME end = MAXLONGLONG;
+            ControlCaptureStream(nullptr, &end);
+            s.recording = true;
+            return 1;
+        }
+        hr = s.mediaControl->Run();
+        if (SUCCEEDED(hr)) {
+            s.recording = true;
+            return 1;
+        }
+    }
+    DebugResult("starting the recording", hr);
+    s.mediaControl->Stop();
+    // The file of a start that failed stays behind empty; the graph goes, so
+    // the retry builds a fresh one.
+    TearDownGraph();
+    ArmFailedStartRestart();
     return 0;
 }
 
 int StopRecording() {
-    ReportNotBuilt("StopRecording");
-    return 0;
+    CaptureState& s = State();
+    if (!s.recording)
+        return 0;
+    s.recording = false;
+    if (!s.mediaControl)
+        return 0;
+    std::wstring file = CurrentFile();
+    s.mediaControl->StopWhenReady();
+    TearDownGraph();
+    // A segment that never got a frame (a camera that would not start) is
+    // no recording; it would only take a place under the file limit.
+    if (!file.empty())
+        DeleteIfEmpty(file);
+    return 1;
 }
 
 bool IsPreviewing() {
-    return false;
+    return State().previewing;
 }
 
 bool IsRecording() {
-    return false;
+    return State().recording;
 }
 
-bool BuildCaptureGraph(bool) {
-    ReportNotBuilt("BuildCaptureGraph");
-    return false;
+bool StreamControlAvailable() {
+    return State().streamControlAvailable;
 }
 
 void TearDownGraph() {
-    ReportNotBuilt("TearDownGraph");
+    CaptureState& s = State();
+    // Hidden before it is disowned: under Wine, disowning the visible
+    // video window never returns.
+    if (s.videoWindow) {
+        s.videoWindow->put_Visible(OAFALSE);
+        s.videoWindow->put_Owner(0);
+    }
+    RemoveDownstream(s.videoCapture.Get());
+    RemoveDownstream(s.audioCapture.Get());
+    s.fileSink.Reset();
+    s.muxConfiguration.Reset();
+    // A multiplexer added but never connected (a build that failed early)
+    // would otherwise stay in the graph for the next build.
+    if (s.multiplexer && s.graph) {
+        RemoveDownstream(s.multiplexer.Get());
+        s.graph->RemoveFilter(s.multiplexer.Get());
+    }
+    s.multiplexer.Reset();
+    s.mediaControl.Reset();
+    s.videoWindow.Reset();
+    s.mediaEvents.Reset();
+    s.videoCompressor.Reset();
+    s.audioCompressor.Reset();
+    s.overlay.Reset();
+    s.graphBuilt = false;
 }
 
 void ReleaseCaptureDevices() {
-    ReportNotBuilt("ReleaseCaptureDevices");
+    CaptureState& s = State();
+    s.overlay.Reset();
+    // Wine's system clock hangs when released before its advise thread ran.
+    if (s.graph)
+        dshow::SettleGraphClock(s.graph.Get());
+    s.graph.Reset();
+    s.builder.Reset();
+    s.videoCapture.Reset();
+    s.audioCapture.Reset();
+    ReleaseCatalogueSelections();
 }
 
-bool OpenCaptureSources() {
-    ReportNotBuilt("OpenCaptureSources");
-    return false;
+void ShowVideoWindow(bool visible) {
+    if (IVideoWindow* window = State().videoWindow.Get())
+        window->put_Visible(visible ? OATRUE : OAFALSE);
 }
 
-void ShowVideoWindow(bool) {
-    ReportNotBuilt("ShowVideoWindow");
+void SizeVideoWindow(int32_t width, int32_t height) {
+    if (IVideoWindow* window = State().videoWindow.Get())
+        window->SetWindowPosition(0, 0, width, height);
 }
 
-void SizeVideoWindow(int32_t, int32_t) {
-    static bool reported = false;
-    ReportNotBuiltOnce("SizeVideoWindow", reported);
+void ForwardVideoWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IVideoWindow* video = State().videoWindow.Get())
+        video->NotifyOwnerMessage(reinterpret_cast<OAHWND>(window), static_cast<long>(message),
+                                  static_cast<LONG_PTR>(wParam), static_cast<LONG_PTR>(lParam));
 }
 
-void ForwardVideoWindowMessage(HWND, UINT, WPARAM, LPARAM) {
-    static bool reported = false;
-    ReportNotBuiltOnce("ForwardVideoWindowMessage", reported);
-}
-
-bool SetVideoWindowFullScreen(bool) {
-    ReportNotBuilt("SetVideoWindowFullScreen");
-    return false;
+bool SetVideoWindowFullScreen(bool on) {
+    IVideoWindow* window = State().videoWindow.Get();
+    if (!window)
+        return false;
+    return SUCCEEDED(window->put_FullScreenMode(on ? OATRUE : OAFALSE));
 }
 
 IMediaEventEx* GraphEvents() {
-    return nullptr;
+    return State().mediaEvents.Get();
 }
 
 IBaseFilter* VideoCaptureFilter() {
-    return nullptr;
+    return State().videoCapture.Get();
+}
+
+IBaseFilter* AudioCaptureFilter() {
+    return State().audioCapture.Get();
+}
+
+IBaseFilter* OverlayFilter() {
+    return State().overlay.Get();
 }
 
 void ChosenVideoSize(int32_t* width, int32_t* height) {
     if (width)
-        *width = 0;
+        *width = CaptureWidth;
     if (height)
-        *height = 0;
+        *height = CaptureHeight;
 }
 
-void ReleaseGraphReferences() {}
+void ReleaseGraphReferences() {
+    CaptureState& s = State();
+    s.overlay.Reset();
+    s.tee.Reset();
+}
 
 }  // namespace vistrel

@@ -1,10 +1,6 @@
 // The program's one DirectShow capture graph: preview, recording, tear-down
 // and the video window inside the main window. All calls run on the main
 // window's thread.
-//
-// The graph itself is not built yet: every operation below reports "not
-// built" on the debugger output and fails, so the program runs idle (no
-// preview, no recording) with everything around the graph working.
 #pragma once
 
 #include <windows.h>
@@ -53,6 +49,11 @@ bool SetVideoWindowFullScreen(bool on);
 // main window holds its own reference while it drains events.
 IMediaEventEx* GraphEvents();
 IBaseFilter* VideoCaptureFilter();
+IBaseFilter* AudioCaptureFilter();
+// The overlay filter of the graph built last, while it is built.
+IBaseFilter* OverlayFilter();
+// Whether the last recording start could hold the capture stream off.
+bool StreamControlAvailable();
 
 // Width and height of the chosen capture format; 0 while no format is known.
 void ChosenVideoSize(int32_t* width, int32_t* height);

@@ -27,7 +27,6 @@ namespace vistrel {
 
 namespace {
 
-HWND gMainWindow = nullptr;
 HFONT gTimeDisplayFont = nullptr;
 void* gSkinImage = nullptr;
 ULONG_PTR gGdiplusToken = 0;
@@ -85,7 +84,7 @@ void ResumeCapture() {
 }
 
 INT_PTR StartUp(HWND window) {
-    gMainWindow = window;
+    SetMainWindowHandle(window);
     OpenMessageFilter(window);
     ChooseInstanceNumber(window);
     HICON icon = LoadIconA(ProgramInstance(), MAKEINTRESOURCEA(kProgramIcon));
@@ -131,7 +130,7 @@ void ShutDown() {
     StopRecording();
     TearDownGraph();
     ReleaseCaptureDevices();
-    gMainWindow = nullptr;
+    SetMainWindowHandle(nullptr);
     SaveRegistrySettings();
     CloseLocationPublisher();
 }
@@ -204,6 +203,13 @@ void HandleGraphEvents() {
         GraphEventReaction reaction = ReactToGraphEvent(code, param2, ourDevice, IsRecording());
         if (reaction.restart) {
             StopRecording();
+            // A lost device's filter never delivers again: the restart
+            // opens the devices afresh, finding the camera when it is back.
+            if (ourDevice) {
+                StopPreview();
+                TearDownGraph();
+                ReleaseCaptureDevices();
+            }
             if (code == kEventErrorAbort) {
                 DebugLine("EC_ERRORABORT %X\n", static_cast<unsigned long>(param1));
             }
@@ -319,10 +325,6 @@ void PowerEvent(WPARAM code) {
 
 }  // namespace
 
-HWND MainWindowHandle() {
-    return gMainWindow;
-}
-
 HFONT TimeDisplayFont() {
     return gTimeDisplayFont;
 }
@@ -361,7 +363,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_SIZE:
             // Messages of the dialog's creation, before start-up, would
             // overwrite the stored place with the template's.
-            if (gMainWindow != nullptr)
+            if (MainWindowHandle() != nullptr)
                 PlacementBookkeeping(window, message, wParam);
             break;
         case WM_PAINT:

@@ -3,6 +3,8 @@
 // power and session notices, mouse, keys and command texts.
 #pragma once
 
+#include "app/shell/main_window_handle.h"
+
 #include <windows.h>
 
 namespace vistrel {
@@ -13,13 +15,9 @@ inline constexpr int kSkinResource = 103;
 inline constexpr int kSkinResourceType = 101;
 // WM_COMMAND identifier of the record command.
 inline constexpr int kRecordCommand = 109;
-// The capture graph posts its events to the main window with this message.
-inline constexpr UINT kGraphNotifyMessage = WM_USER + 1;
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Null before creation and after destruction.
-HWND MainWindowHandle();
 // The control bar's time-display font; deleted by the process entry at exit.
 HFONT TimeDisplayFont();
 // The skin strip (a GDI+ bitmap), or null.

@@ -1,5 +1,7 @@
 #include "framework/tests/test_filters.h"
 
+#include "framework/graph_clock.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -214,20 +216,7 @@ Graph::~Graph() {
 }
 
 void Graph::SettleClock() {
-    Microsoft::WRL::ComPtr<IMediaFilter> media;
-    Microsoft::WRL::ComPtr<IReferenceClock> clock;
-    if (!builder || FAILED(builder.As(&media)) || media->GetSyncSource(&clock) != S_OK || !clock)
-        return;
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    REFERENCE_TIME now = 0;
-    DWORD_PTR cookie = 0;
-    if (event && SUCCEEDED(clock->GetTime(&now)) &&
-        SUCCEEDED(clock->AdviseTime(now, 10000, reinterpret_cast<HEVENT>(event), &cookie))) {
-        WaitForSingleObject(event, 5000);
-        clock->Unadvise(cookie);
-    }
-    if (event)
-        CloseHandle(event);
+    dshow::SettleGraphClock(builder.Get());
 }
 
 HRESULT Graph::Add(IBaseFilter* filter, const wchar_t* name) {

@@ -1,0 +1,199 @@
+// The catalogues and the capture graph against the registered test cameras
+// and Wine's own compressors: the real system device enumerator, monikers,
+// crossbar and graph, no stand-ins.
+#include <windows.h>
+#include <dshow.h>
+#include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "app/capture/capture_graph.h"
+#include "app/capture/device_catalogue.h"
+#include "app/capture/device_names.h"
+#include "app/capture/format_catalogue.h"
+#include "app/shell/settings.h"
+#include "tests/support/child_process.h"
+#include "testcam/testcam_ids.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace vistrel {
+namespace {
+
+const std::string kPlainName = std::string("Test Camera(") + testcam::kTestCameraPath + ")";
+const std::string kCrossbarName =
+    std::string("Test Camera (Crossbar)(") + testcam::kCrossbarCameraPath + ")";
+
+// testcam.dll beside the test, registered in this run's prefix.
+class Cameras : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        char path[MAX_PATH];
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::strcpy(std::strrchr(path, '\\') + 1, "testcam.dll");
+        module_ = LoadLibraryA(path);
+        ASSERT_NE(module_, nullptr);
+        auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
+        ASSERT_NE(reg, nullptr);
+        ASSERT_EQ(reg(), S_OK);
+    }
+    static void TearDownTestSuite() {
+        auto unreg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "DllUnregisterServer")));
+        if (unreg)
+            unreg();
+        CoUninitialize();
+    }
+    void SetUp() override { gSettings = RecorderSettings{}; }
+    void TearDown() override {
+        StopPreview();
+        StopRecording();
+        TearDownGraph();
+        ReleaseCaptureDevices();
+    }
+    static void Save(char* field, size_t size, const std::string& text) {
+        std::strncpy(field, text.c_str(), size - 1);
+        field[size - 1] = '\0';
+    }
+    static HMODULE module_;
+};
+HMODULE Cameras::module_ = nullptr;
+
+std::set<std::string> ListedVideoDevices() {
+    std::set<std::string> names;
+    for (size_t i = 0; i < VideoDeviceNames.kSlots && VideoDeviceNames.At(i)[0]; ++i)
+        names.insert(VideoDeviceNames.At(i));
+    return names;
+}
+
+// A hidden combo box of the kind the settings dialog has.
+struct ComboBox {
+    HWND window = CreateWindowA("COMBOBOX", "", CBS_DROPDOWNLIST | CBS_SORT | WS_CHILD, 0, 0, 100,
+                                100, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ~ComboBox() { DestroyWindow(window); }
+    std::set<std::string> Items() const {
+        std::set<std::string> items;
+        LRESULT n = SendMessageA(window, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < n; ++i)
+            items.insert(Text(i));
+        return items;
+    }
+    std::string Selected() const { return Text(SendMessageA(window, CB_GETCURSEL, 0, 0)); }
+    std::string Text(LRESULT i) const {
+        char text[256] = "";
+        if (i >= 0)
+            SendMessageA(window, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+};
+
+TEST_F(Cameras, DevicesAreListedAndMatchedByDisplayName) {
+    std::string shouted = kPlainName;
+    for (char& c : shouted)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    Save(gSettings.tvVideoDevice, sizeof(gSettings.tvVideoDevice), shouted);
+    gSettings.resolution = 3;
+    OpenCaptureDevices();
+    EXPECT_EQ(ListedVideoDevices(), (std::set<std::string>{kPlainName, kCrossbarName}));
+    ASSERT_NE(VideoCaptureFilter(), nullptr) << "a name differing only in case still matches";
+    EXPECT_EQ(RouteCount(), 0) << "the plain camera has no crossbar";
+
+    // The catalogue now lists the camera's capabilities, then the missing
+    // standard sizes, and the chosen entry was applied.
+    std::set<std::string> labels;
+    for (size_t i = 0; i < FormatCount(Catalogue()); ++i)
+        labels.insert(FormatLabel(Catalogue()[i]));
+    EXPECT_TRUE(labels.count("320x240 (15-30) RGB24")) << *labels.begin();
+    EXPECT_TRUE(labels.count("1920x1080 (15-30) RGB32"));
+    EXPECT_TRUE(labels.count("720x576 (5-30) 00000000"));
+    int32_t w = 0, h = 0;
+    ChosenVideoSize(&w, &h);
+    EXPECT_EQ(w, Catalogue()[3].width);
+    EXPECT_EQ(h, Catalogue()[3].height);
+
+    ReleaseCaptureDevices();
+    Save(gSettings.tvVideoDevice, sizeof(gSettings.tvVideoDevice), kNoDevice);
+    OpenCaptureDevices();
+    EXPECT_EQ(VideoCaptureFilter(), nullptr);
+    EXPECT_EQ(StartPreview(), 0) << "no device, no graph";
+}
+
+TEST_F(Cameras, CrossbarRoutesFollowTheSavedInput) {
+    Save(gSettings.tvVideoDevice, sizeof(gSettings.tvVideoDevice), kCrossbarName);
+    gSettings.input = 1;
+    ASSERT_EQ(StartPreview(), 1);
+    ASSERT_EQ(RouteCount(), 3);
+    EXPECT_STREQ(InputNames.At(0), "Video Tuner");
+    EXPECT_STREQ(InputNames.At(1), "Video Composite");
+    EXPECT_STREQ(InputNames.At(2), "Video SVideo");
+
+    FILTER_INFO info{};
+    ASSERT_EQ(VideoCaptureFilter()->QueryFilterInfo(&info), S_OK);
+    ComPtr<IFilterGraph> graph;
+    graph.Attach(info.pGraph);
+    ComPtr<IBaseFilter> crossbarFilter;
+    ASSERT_EQ(graph->FindFilterByName(L"Test Crossbar", &crossbarFilter), S_OK);
+    ComPtr<IAMCrossbar> crossbar;
+    ASSERT_EQ(crossbarFilter.As(&crossbar), S_OK);
+    long routed = -1;
+    EXPECT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
+    EXPECT_EQ(routed, 1) << "the saved input 1 is the composite connector";
+
+    // An input beyond the routes keeps the one chosen at opening: the tuner.
+    StopPreview();
+    ReleaseCaptureDevices();
+    gSettings.input = 5;
+    ASSERT_EQ(StartPreview(), 1);
+    ASSERT_EQ(VideoCaptureFilter()->QueryFilterInfo(&info), S_OK);
+    graph.Attach(info.pGraph);
+    ASSERT_EQ(graph->FindFilterByName(L"Test Crossbar", &crossbarFilter), S_OK);
+    ASSERT_EQ(crossbarFilter.As(&crossbar), S_OK);
+    EXPECT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
+    EXPECT_EQ(routed, 0);
+}
+
+TEST_F(Cameras, CompressorsAreListedAndARefusingOneStillRecords) {
+    ComboBox video, audio;
+    Save(gSettings.vCodec, sizeof(gSettings.vCodec), "cinepak video codec");
+    EnumerateCodecs(video.window, audio.window);
+    std::set<std::string> items = video.Items();
+    EXPECT_TRUE(items.count(kUncompressedVideo));
+    EXPECT_TRUE(items.count("Cinepak Video codec"));
+    EXPECT_GE(items.size(), 3u) << "Wine lists more than one video compressor";
+    EXPECT_TRUE(audio.Items().count(kUncompressedAudio));
+    EXPECT_EQ(VideoCodecMoniker(), nullptr) << "codec names match exactly";
+    EXPECT_EQ(video.Selected(), kUncompressedVideo);
+
+    Save(gSettings.vCodec, sizeof(gSettings.vCodec), "Cinepak Video codec");
+    ComboBox again, againAudio;
+    EnumerateCodecs(again.window, againAudio.window);
+    EXPECT_EQ(again.Selected(), "Cinepak Video codec");
+    ASSERT_NE(VideoCodecMoniker(), nullptr);
+    IBaseFilter* codec = BindCodec(DeviceKind::kVideo);
+    ASSERT_NE(codec, nullptr);
+    codec->Release();
+
+    // Cinepak refuses RGB32: the recording goes on uncompressed.
+    testsupport::TempDir folder;
+    Save(gSettings.capFilename, sizeof(gSettings.capFilename), folder.path() + "Capture");
+    Save(gSettings.tvVideoDevice, sizeof(gSettings.tvVideoDevice), kPlainName);
+    gSettings.resolution = 1;
+    gSettings.capSeconds = 0;
+    ASSERT_EQ(StartRecording(), 1);
+    Sleep(1500);
+    EXPECT_EQ(StopRecording(), 1);
+    WIN32_FIND_DATAA found{};
+    HANDLE find = FindFirstFileA((folder.path() + "Capture.*.avi").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    FindClose(find);
+    EXPECT_GT(found.nFileSizeLow, 100000u) << found.cFileName;
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# The recorder under faults: the camera lost mid-recording, the capture
+# folder deleted while recording, an archive folder that cannot be written,
+# the overlay filter unregistered. The recorder keeps running, loses no
+# finished segment and records again.
+#
+#   recording_faults.sh <folder with the Windows binaries>
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../../scripts/winelib.sh"
+. "$here/../../../scripts/recorder-lib.sh"
+bin=$(cd "$1" && pwd)
+root=${VISTREL_WINE_ROOT:-$bin/../wine}
+failures=0
+check() {
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+avis() { find "$1" -maxdepth 1 -name '*.avi' 2>/dev/null | sort; }
+count() { avis "$1" | wc -l; }
+frames_of() { local w h f; read -r w h f <<<"$(avi_probe "$1")"; [[ ${f:-} =~ ^[0-9]+$ ]] && echo "$f" || echo 0; }
+send() { wine_exec 30 "$bin/vistrel-send.exe" --instance 1 "$1" >/dev/null 2>&1; }
+wait_for() {
+    local n=$(($1 * 2)); shift
+    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
+    return 1
+}
+# A file that holds frames once the recorder has finished it.
+newest_grows() {
+    local f s; f=$(avis "$1" | tail -1)
+    [ -n "$f" ] || return 1
+    s=$(stat -c %s "$f"); sleep 1
+    [ "$(stat -c %s "$f")" -gt "$s" ]
+}
+start_recorder() {
+    wine_exec 200 "$bin/vistrel.exe" 1 >>"$work/recorder.log" 2>&1 &
+    recorder=$!
+}
+stop_recorder() {
+    send Exit
+    wait "$recorder"
+}
+
+wine_session_begin "$root" || exit 125
+work=$WINE_SESSION_DIR/work
+mkdir -p "$work"
+wine_exec 60 regsvr32 /s "$(wine_path "$bin/testcam.dll")"
+wine_exec 60 regsvr32 /s "$(wine_path "$bin/orvant.dll")"
+
+# 1. The camera is lost for three seconds in the middle of a recording.
+cap=$work/lost
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 0 $((0x461)) Resolution2=1
+start_recorder
+check "recording runs" wait_for 20 newest_grows "$cap"
+first=$(avis "$cap" | head -1)
+wine_exec 30 "$bin/testcam-fault.exe" 3000
+check "after the camera is back, a new segment records" \
+    wait_for 30 '[ "$(count "$cap")" -ge 2 ] && newest_grows "$cap"'
+stop_recorder
+check "the recorder ends normally after the loss" [ $? -eq 0 ]
+check "the segment from before the loss is intact ($(frames_of "$first") frames)" \
+    test "$(frames_of "$first")" -ge 30
+check "the segment after it is readable ($(frames_of "$(avis "$cap" | tail -1)") frames)" \
+    test "$(frames_of "$(avis "$cap" | tail -1)")" -ge 1
+
+# 2. The capture folder disappears while a segment is written: the next
+# segment creates it again.
+cap=$work/deleted
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 3 $((0x461)) Resolution2=1
+start_recorder
+check "recording runs" wait_for 20 newest_grows "$cap"
+rm -rf "$cap"
+check "a later segment creates the folder again and records" wait_for 30 newest_grows "$cap"
+stop_recorder
+check "the recorder ends normally" [ $? -eq 0 ]
+check "the new segment is readable" test "$(frames_of "$(avis "$cap" | head -1)")" -ge 1
+
+# 3. The archive folder cannot be made (its parent is a file): nothing is
+# lost, recording goes on.
+cap=$work/noarchive
+: >"$work/not-a-folder"
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 3 $((0x461)) Resolution2=1 \
+    "Archive=$(wine_path "$work/not-a-folder")\\archive:"
+start_recorder
+check "two segments are written" wait_for 30 '[ "$(count "$cap")" -ge 2 ]'
+before=$(count "$cap")
+send Archive
+check "recording goes on after a failed archive" wait_for 20 newest_grows "$cap"
+check "no recording was lost ($before before, $(count "$cap") after)" \
+    test "$(count "$cap")" -ge "$before"
+stop_recorder
+check "the recorder ends normally" [ $? -eq 0 ]
+
+# 4. Without the overlay filter the recording goes on without it.
+wine_exec 60 regsvr32 /s /u "$(wine_path "$bin/orvant.dll")"
+cap=$work/nooverlay
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 0 $((0x461)) Resolution2=1
+start_recorder
+check "recording runs without the overlay filter" wait_for 20 newest_grows "$cap"
+stop_recorder
+check "the recorder ends normally" [ $? -eq 0 ]
+check "the recording is readable" test "$(frames_of "$(avis "$cap" | head -1)")" -ge 10
+
+wine_session_end
+[ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
+echo "all checks passed"

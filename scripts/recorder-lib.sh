@@ -1,0 +1,59 @@
+# Shared by the recording scenario and the demo: plant a recorder's settings,
+# run the telemetry feeds, and read recorded AVI files. Source after
+# scripts/winelib.sh, inside a Wine session.
+
+# The display name the recorder gives the test camera: "FriendlyName(DevicePath)".
+RECORDER_DEVICE=${RECORDER_DEVICE:-'Test Camera(\\?\root#testcam#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)'}
+
+recorder_key() { echo "HKCU\\Software\\Halvorix\\Vistrel$1"; }
+
+recorder_reg() { wine_exec 60 reg "$@" >/dev/null 2>&1; }
+
+# recorder_plant <instance> <capture prefix (Windows path)> <cap seconds> <flags> [name=value...]
+# Extra DWORD values as Name=number; text values as Name=text: (with the colon).
+recorder_plant() {
+    local key; key=$(recorder_key "$1")
+    recorder_reg add "$key" /v TVVideoDevice /t REG_SZ /d "$RECORDER_DEVICE" /f
+    recorder_reg add "$key" /v CapFilename /t REG_SZ /d "$2" /f
+    recorder_reg add "$key" /v CapSeconds /t REG_DWORD /d "$3" /f
+    recorder_reg add "$key" /v Preview /t REG_DWORD /d "$4" /f
+    shift 4
+    local pair
+    for pair in "$@"; do
+        case $pair in
+            *=*:) recorder_reg add "$key" /v "${pair%%=*}" /t REG_SZ /d "$(v=${pair#*=}; echo "${v%:}")" /f ;;
+            *) recorder_reg add "$key" /v "${pair%%=*}" /t REG_DWORD /d "${pair#*=}" /f ;;
+        esac
+    done
+}
+
+# 30 frames per second as the 8 bytes of a double.
+recorder_rate30() { recorder_reg add "$(recorder_key "$1")" /v FrameRate2 /t REG_BINARY /d 0000000000003E40 /f; }
+
+# recorder_feeds <bin> <track> <seconds>: the GPS and OBD-II feeds in the
+# background; their pids in FEED_PIDS.
+recorder_feeds() {
+    FEED_PIDS=
+    wine_exec $(($3 + 30)) "$1/vistrel-gpsfeed.exe" --nmea "$(wine_path "$2")" --loop --seconds "$3" \
+        >/dev/null 2>&1 &
+    FEED_PIDS="$FEED_PIDS $!"
+    wine_exec $(($3 + 30)) "$1/vistrel-obdfeed.exe" --seconds "$3" >/dev/null 2>&1 &
+    FEED_PIDS="$FEED_PIDS $!"
+}
+
+recorder_feeds_end() {
+    local p
+    for p in $FEED_PIDS; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+    FEED_PIDS=
+}
+
+# avi_probe <file>: "width height frames" as ffprobe counts them.
+avi_probe() {
+    ffprobe -v error -count_frames -select_streams v:0 \
+        -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr ',' ' '
+}
+
+# avi_frame_png <file> <frame index> <png>
+avi_frame_png() {
+    ffmpeg -v error -y -i "$1" -vf "select=eq(n\\,$2),format=rgb24" -frames:v 1 "$3" 2>/dev/null
+}
