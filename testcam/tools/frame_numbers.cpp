@@ -5,7 +5,7 @@
 //   testcam-frames WIDTH HEIGHT  ->  "frames N first F last L missing M unreadable U"
 //
 // Frames between the first and the last number that are not in the
-// recording count as missing.
+// recording count as missing; every jump or repeat is named on stderr.
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
         if (!first)
             first = number;
         // Numbers only grow within one recording; a repeat is not new.
+        if (last && *number != *last + 1)
+            std::fprintf(stderr, "frame %ld: number %lu after %lu\n", frames - 1,
+                         static_cast<unsigned long>(*number), static_cast<unsigned long>(*last));
         if (!last || *number > *last) {
             last = number;
             ++seen;

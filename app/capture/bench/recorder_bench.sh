@@ -70,11 +70,12 @@ wait "$recorder"
 f=$(find "$cap" -name '*.avi' | head -1)
 read -r w h _ <<<"$(avi_probe "$f")"
 # "frames N first F last L missing M unreadable U"
-read -r _ n _ first _ last _ missing _ unreadable <<<"$(ffmpeg -v error -i "$f" -f rawvideo \
-    -pix_fmt bgra - 2>/dev/null | "$frames_tool" "${w:-0}" "${h:-0}")"
+read -r _ n _ first _ last _ missing _ unreadable <<<"$(ffmpeg -v error -i "$f" -fps_mode passthrough -f rawvideo \
+    -pix_fmt bgra - 2>"$work/frames.log" | "$frames_tool" "${w:-0}" "${h:-0}" 2>"$work/gaps.log")"
 if [ -n "${last:-}" ] && [ "$last" -ge 0 ]; then
     delivered=$((last - first + 1))
     echo "bench record-720p30 ${missing}/${delivered} frames dropped (${w}x${h}, ${n} in the file, $unreadable unreadable, ${seconds} s; target none dropped)"
+    [ -s "$work/gaps.log" ] && echo "  where: $(head -5 "$work/gaps.log" | paste -sd ';')"
 else
     echo "bench record-720p30 failed: no readable frames"
 fi
