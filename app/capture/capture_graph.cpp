@@ -518,6 +518,16 @@ bool IsRecording() {
     return State().recording;
 }
 
+uint64_t RecordingFileBytes() {
+    if (!State().recording)
+        return 0;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    std::wstring file = CurrentFile();
+    if (file.empty() || !GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool StreamControlAvailable() {
     return State().streamControlAvailable;
 }

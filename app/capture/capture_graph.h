@@ -27,6 +27,8 @@ int StartRecording();
 int StopRecording();
 bool IsPreviewing();
 bool IsRecording();
+// Bytes written so far to the segment being recorded; 0 when none.
+uint64_t RecordingFileBytes();
 
 bool BuildCaptureGraph(bool record);
 // Removes everything downstream of the capture filters; callers stop first.

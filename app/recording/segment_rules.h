@@ -25,6 +25,14 @@ int64_t SegmentEndFor(int64_t start, uint32_t capSeconds);
 // The tick's test: a limit is set and the current second is past it.
 bool SegmentTimeIsUp(int64_t now, int64_t end);
 
+// A segment ends before its file reaches 2 GiB, whatever its time limit:
+// multiplexers without the OpenDML extension (Wine's) stop writing there, and
+// the margin covers a second of uncompressed 1080p between two ticks.
+inline constexpr uint64_t kSegmentByteLimit = (uint64_t{2} << 30) - (uint64_t{384} << 20);
+inline bool SegmentSizeIsUp(uint64_t bytes) {
+    return bytes >= kSegmentByteLimit;
+}
+
 // Seconds since the segment started, for the archive rule. No segment yet
 // (start 0) counts as old; a clock that went back counts as 0.
 uint32_t SegmentAge(int64_t now, int64_t start);

@@ -144,10 +144,12 @@ void RecordCommand() {
 void Tick(HWND window) {
     PollLocationSensor();
     if (IsRecording()) {
-        if (SegmentTimeIsUp(LocalSeconds(), SegmentEndTime())) {
+        bool full = SegmentSizeIsUp(RecordingFileBytes());
+        if (full || SegmentTimeIsUp(LocalSeconds(), SegmentEndTime())) {
             StopRecording();
             RefreshRecordButtonIfOpen();
-            if (gVidFlags & kFlagMultiFile) {
+            // A full file was no choice of the user's: recording goes on.
+            if (full || (gVidFlags & kFlagMultiFile)) {
                 ArmRestartCountdown(kRestartAfterSegmentEnd, RestartAction::kRecord);
             } else {
                 StartPreview();

@@ -4,7 +4,8 @@
 #     start-recording flag) to the first video bytes in the segment file,
 #     against a bare start and exit of a small program of the project;
 #   record-720p30: 60 s of 1280x720 RGB32 at 30 fps with the overlay, the
-#     camera's frame numbers in the file against the frames it delivered.
+#     camera's frame numbers in the files against the frames it delivered
+#     while each segment ran.
 #
 #   recorder_bench.sh <Windows bin folder> <testcam-frames> <GPS track>
 set -u
@@ -67,14 +68,21 @@ recorder=$!
 sleep "$seconds"
 send Exit
 wait "$recorder"
-f=$(find "$cap" -name '*.avi' | head -1)
-read -r w h _ <<<"$(avi_probe "$f")"
-# "frames N first F last L missing M unreadable U"
-read -r _ n _ first _ last _ missing _ unreadable <<<"$(ffmpeg -v error -i "$f" -fps_mode passthrough -f rawvideo \
-    -pix_fmt bgra - 2>"$work/frames.log" | "$frames_tool" "${w:-0}" "${h:-0}" 2>"$work/gaps.log")"
-if [ -n "${last:-}" ] && [ "$last" -ge 0 ]; then
-    delivered=$((last - first + 1))
-    echo "bench record-720p30 ${missing}/${delivered} frames dropped (${w}x${h}, ${n} in the file, $unreadable unreadable, ${seconds} s; target none dropped)"
+# Segments end before 2 GiB (about 16 s of this picture): count per file.
+total_missing=0 total_delivered=0 total_frames=0 files=0
+for f in $(find "$cap" -name '*.avi' | sort); do
+    read -r w h _ <<<"$(avi_probe "$f")"
+    # "frames N first F last L missing M unreadable U"
+    read -r _ n _ first _ last _ missing _ _ <<<"$(ffmpeg -v error -i "$f" -fps_mode passthrough \
+        -f rawvideo -pix_fmt bgra - 2>/dev/null | "$frames_tool" "${w:-0}" "${h:-0}" 2>>"$work/gaps.log")"
+    [ -n "${last:-}" ] && [ "$last" -ge 0 ] || continue
+    files=$((files + 1))
+    total_delivered=$((total_delivered + last - first + 1))
+    total_missing=$((total_missing + missing))
+    total_frames=$((total_frames + n))
+done
+if [ "$files" -gt 0 ]; then
+    echo "bench record-720p30 ${total_missing}/${total_delivered} frames dropped (${w}x${h}, ${total_frames} in ${files} segments of ${seconds} s; target none dropped)"
     [ -s "$work/gaps.log" ] && echo "  where: $(head -5 "$work/gaps.log" | paste -sd ';')"
 else
     echo "bench record-720p30 failed: no readable frames"
