@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fake_renderer.h"
+#include "filter/attach_retry.h"
 #include "filter/composition.h"
 #include "filter/overlay_settings.h"
 #include "filter/signal_scale.h"
@@ -383,6 +384,18 @@ TEST(ComposeOverlayCache, ARebuiltFontStartsFromAClearedSurface) {
     EXPECT_EQ(s.renderer.drawn.size(), 2 * drawn) << "everything drawn again with the new font";
     EXPECT_GT(s.state.litCount, 0);
     EXPECT_TRUE(s.IsRed(2, 1)) << "and blended";
+}
+
+TEST(AttachRetryTiming, FirstLookAtOnceThenAtMostEveryInterval) {
+    AttachRetry retry;
+    EXPECT_TRUE(retry.Due(5000));
+    EXPECT_FALSE(retry.Due(5000));
+    EXPECT_FALSE(retry.Due(5000 + kAttachRetryMs - 1));
+    EXPECT_TRUE(retry.Due(5000 + kAttachRetryMs));
+    EXPECT_FALSE(retry.Due(5000 + kAttachRetryMs + 1));
+    AttachRetry atZero;
+    EXPECT_TRUE(atZero.Due(0)) << "a clock at zero still gets its first look";
+    EXPECT_FALSE(atZero.Due(1));
 }
 
 }  // namespace
