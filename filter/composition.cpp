@@ -98,10 +98,58 @@ SignalBars LayoutSignalBars(const Rect& slot, int labelWidth, const telemetry::G
     return out;
 }
 
+bool Painting::operator==(const Painting& o) const {
+    if (shown != o.shown)
+        return false;
+    if (!shown)
+        return true;
+    if (bars != o.bars || !(rect == o.rect) || colour != o.colour)
+        return false;
+    if (!bars)
+        return length == o.length && std::memcmp(text, o.text, length) == 0;
+    if (signal.count != o.signal.count || !(signal.label == o.signal.label) ||
+        std::strcmp(signal.labelText, o.signal.labelText) != 0) {
+        return false;
+    }
+    for (int i = 0; i < signal.count; ++i) {
+        if (!(signal.bars[i] == o.signal.bars[i]) || signal.colours[i] != o.signal.colours[i])
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
-void DrawSlot(CompositionState& state, TextRenderer& renderer, const FrameComposition& f, int slot,
-              uint32_t& requests, uint32_t& textColour) {
+Rect Ordered(const Rect& r) {
+    return {std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+            std::max(r.top, r.bottom)};
+}
+
+bool Empty(const Rect& r) {
+    return r.left >= r.right || r.top >= r.bottom;
+}
+
+// Smallest rectangle holding both; an empty one adds nothing.
+Rect Union(const Rect& a, const Rect& b) {
+    if (Empty(a))
+        return b;
+    if (Empty(b))
+        return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+bool Overlap(const Rect& a, const Rect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+bool Contains(const Rect& outer, const Rect& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+           outer.bottom >= inner.bottom;
+}
+
+void PlanSlot(CompositionState& state, TextRenderer& renderer, const FrameComposition& f, int slot,
+              uint32_t& requests, uint32_t& textColour, Painting& p) {
     const auto& settings = *f.settings;
     const int item = settings.Mode[slot];
     const bool hasGps = f.sources.gps != nullptr;
@@ -126,33 +174,117 @@ void DrawSlot(CompositionState& state, TextRenderer& renderer, const FrameCompos
         colour = AutomaticColour(state, slot, Brightness(g, f.frame, column, row));
     }
     textColour = colour;
-    renderer.Fill(r, 0);
-    if (item == kItemSatSignal) {
-        if (!hasGps)
-            return;
-        const char* label = telemetry::FixStateLabel(f.sources.gps->FixState);
-        const int labelWidth = renderer.Measure(label, std::strlen(label)).cx;
-        const SignalBars bars = LayoutSignalBars(r, labelWidth, *f.sources.gps, colour);
-        for (int i = 0; i < bars.count; ++i)
-            renderer.Fill(bars.bars[i], bars.colours[i]);
-        renderer.Draw(bars.label, bars.labelText, std::strlen(bars.labelText), colour);
+    p.shown = true;
+    p.rect = r;
+    p.colour = colour;
+    p.bounds = Ordered(r);
+    if (item != kItemSatSignal) {
+        p.length = static_cast<uint8_t>(length);
+        std::memcpy(p.text, text, length);
         return;
     }
-    renderer.Draw(r, text, length, colour);
+    if (!hasGps)
+        return;  // the slot is only cleared
+    p.bars = true;
+    const char* label = telemetry::FixStateLabel(f.sources.gps->FixState);
+    const int labelWidth = renderer.Measure(label, std::strlen(label)).cx;
+    p.signal = LayoutSignalBars(r, labelWidth, *f.sources.gps, colour);
+    for (int i = 0; i < p.signal.count; ++i)
+        p.bounds = Union(p.bounds, Ordered(p.signal.bars[i]));
+    p.bounds = Union(p.bounds, Ordered(p.signal.label));
 }
 
-void DrawTextLine(CompositionState& state, TextRenderer& renderer, const FrameComposition& f,
-                  int line, uint32_t colour) {
+void PlanTextLine(CompositionState& state, TextRenderer& renderer, const FrameComposition& f,
+                  int line, uint32_t colour, Painting& p) {
     // Other processes write the lines at any time: work on a copy.
     telemetry::OsdTextLine copy;
     std::memcpy(&copy, &f.settings->TextLines[line], sizeof(copy));
     const std::string_view text = telemetry::FieldText(copy.Text);
     if (text.empty())
         return;
-    const Extent e = renderer.Measure(text.data(), text.size());
-    LayoutTextLine(state, line, copy.X, copy.Y, e, f.geometry->width, f.geometry->height);
-    renderer.Fill(state.lineRect[line], 0);
-    renderer.Draw(state.lineRect[line], text.data(), text.size(), colour);
+    // Measuring depends on the font and the text only.
+    char* measured = state.measuredLine[line];
+    if (!state.lineMeasured[line] || state.measuredLength[line] != text.size() ||
+        std::memcmp(measured, text.data(), text.size()) != 0) {
+        state.lineExtent[line] = renderer.Measure(text.data(), text.size());
+        std::memcpy(measured, text.data(), text.size());
+        state.measuredLength[line] = static_cast<uint8_t>(text.size());
+        state.lineMeasured[line] = true;
+    }
+    LayoutTextLine(state, line, copy.X, copy.Y, state.lineExtent[line], f.geometry->width,
+                   f.geometry->height);
+    p.shown = true;
+    p.rect = state.lineRect[line];
+    p.colour = colour;
+    p.length = static_cast<uint8_t>(text.size());
+    std::memcpy(p.text, text.data(), text.size());
+    p.bounds = Ordered(p.rect);
+}
+
+void Paint(TextRenderer& renderer, const Painting& p) {
+    renderer.Fill(p.rect, 0);
+    if (!p.bars) {
+        renderer.Draw(p.rect, p.text, p.length, p.colour);
+        return;
+    }
+    for (int i = 0; i < p.signal.count; ++i)
+        renderer.Fill(p.signal.bars[i], p.signal.colours[i]);
+    renderer.Draw(p.signal.label, p.signal.labelText, std::strlen(p.signal.labelText), p.colour);
+}
+
+void AddLit(CompositionState& state, const Rect& area) {
+    if (state.litEverywhere || Empty(area))
+        return;
+    int kept = 0;
+    for (int i = 0; i < state.litCount; ++i) {
+        if (Contains(state.lit[i], area))
+            return;
+        if (!Contains(area, state.lit[i]))
+            state.lit[kept++] = state.lit[i];
+    }
+    state.litCount = kept;
+    if (kept == kLitAreas) {
+        state.litEverywhere = true;
+        return;
+    }
+    state.lit[state.litCount++] = area;
+}
+
+// Paints what changed since the last frame. A painting that did not change
+// is painted again when one that is painted now overlaps it, or overlapped
+// it before: the surface under it then no longer is (or would no longer be)
+// what the full sequence of paintings leaves there.
+void PaintChanges(CompositionState& state, TextRenderer& renderer,
+                  const Painting (&now)[kPaintings]) {
+    bool paint[kPaintings];
+    for (int k = 0; k < kPaintings; ++k)
+        paint[k] = !(now[k] == state.painted[k]);
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (int k = 0; k < kPaintings; ++k) {
+            if (paint[k] || !now[k].shown)
+                continue;
+            for (int j = 0; j < kPaintings; ++j) {
+                if (!paint[j])
+                    continue;
+                const bool touchesNew = now[j].shown && Overlap(now[j].bounds, now[k].bounds);
+                const bool touchesOld =
+                    state.painted[j].shown && Overlap(state.painted[j].bounds, now[k].bounds);
+                if (touchesNew || touchesOld) {
+                    paint[k] = true;
+                    grew = true;
+                    break;
+                }
+            }
+        }
+    }
+    for (int k = 0; k < kPaintings; ++k) {
+        if (paint[k] && now[k].shown) {
+            Paint(renderer, now[k]);
+            AddLit(state, now[k].bounds);
+        }
+        state.painted[k] = now[k];
+    }
 }
 
 }  // namespace
@@ -161,18 +293,29 @@ uint32_t ComposeOverlay(CompositionState& state, TextRenderer& renderer,
                         const FrameComposition& f) {
     if (f.geometry == nullptr || !f.geometry->valid() || f.settings == nullptr)
         return 0;
+    if (f.fontRebuilt) {
+        // Whatever the caller did to the surface, paint everything afresh.
+        for (Painting& p : state.painted)
+            p = Painting{};
+    }
     uint32_t requests = 0;
     // Lines drawn before any slot use the configured colour, not the
     // surface's black, which would never show.
     uint32_t textColour = f.settings->Color;
-    for (int slot = 0; slot < telemetry::kCornerSlots; ++slot) {
-        DrawSlot(state, renderer, f, slot, requests, textColour);
-    }
+    Painting now[kPaintings];
+    for (int slot = 0; slot < telemetry::kCornerSlots; ++slot)
+        PlanSlot(state, renderer, f, slot, requests, textColour, now[slot]);
     for (int line = 0; line < telemetry::kOsdTextLines; ++line) {
-        DrawTextLine(state, renderer, f, line, textColour);
+        PlanTextLine(state, renderer, f, line, textColour, now[telemetry::kCornerSlots + line]);
     }
+    PaintChanges(state, renderer, now);
     renderer.Flush();
-    BlendBands(*f.geometry, f.frame, f.surface, state.topBand, state.bottomBand);
+    if (state.litEverywhere) {
+        BlendBands(*f.geometry, f.frame, f.surface, state.topBand, state.bottomBand);
+    } else {
+        BlendBandAreas(*f.geometry, f.frame, f.surface, state.topBand, state.bottomBand,
+                       {state.lit, static_cast<size_t>(state.litCount)});
+    }
     return requests;
 }
 

@@ -12,14 +12,6 @@
 
 namespace orvant {
 
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    bool operator==(const Rect&) const = default;
-};
-
 struct Extent {
     int cx = 0;
     int cy = 0;
@@ -44,6 +36,32 @@ inline constexpr int kBrightnessSamples = 16;
 inline constexpr uint32_t kWhite = 0xFFFFFF;
 inline constexpr uint32_t kDarkGrey = 0x181818;
 
+// Bars of the "Sat Signal" item inside a slot rectangle.
+struct SignalBars {
+    Rect bars[telemetry::kMaxSatellites];
+    uint32_t colours[telemetry::kMaxSatellites] = {};
+    int count = 0;
+    Rect label;
+    const char* labelText = "";
+};
+// What one slot or text line puts on the surface in a frame: a black fill of
+// its rectangle, then its text or its signal bars. Equal paintings leave equal
+// pixels, so one that did not change need not be painted again.
+struct Painting {
+    bool shown = false;  // false: the slot or line leaves the surface alone
+    bool bars = false;   // "Sat Signal": bars and label instead of text
+    Rect rect;           // filled black, and the text's clip
+    uint32_t colour = 0;
+    uint8_t length = 0;
+    char text[128] = {};
+    SignalBars signal;
+    Rect bounds;  // every pixel it may write, rectangles put in order
+    bool operator==(const Painting& o) const;
+};
+
+inline constexpr int kPaintings = telemetry::kCornerSlots + telemetry::kOsdTextLines;
+inline constexpr int kLitAreas = 24;
+
 // Layout and colour memory of one filter, kept from frame to frame.
 struct CompositionState {
     Rect slotRect[telemetry::kCornerSlots];
@@ -55,10 +73,30 @@ struct CompositionState {
     int bottomBand = 0;
     uint8_t lastInstance = 0;
 
-    // A new font: the surface was cleared, bands start again.
+    // What the surface holds: the paintings of the last frame (slots, then
+    // lines), and the areas painted since it was last cleared (outside them
+    // it is black), unless there were more than kLitAreas of them.
+    Painting painted[kPaintings];
+    Rect lit[kLitAreas];
+    int litCount = 0;
+    bool litEverywhere = false;
+    // Extents of the text lines as last measured, for the current font.
+    char measuredLine[telemetry::kOsdTextLines][telemetry::kOsdTextChars] = {};
+    uint8_t measuredLength[telemetry::kOsdTextLines] = {};
+    Extent lineExtent[telemetry::kOsdTextLines];
+    bool lineMeasured[telemetry::kOsdTextLines] = {};
+
+    // A new font: the surface was cleared to black, bands start again, and
+    // nothing measured or painted with the old font stands.
     void FontRebuilt() {
         topBand = 0;
         bottomBand = 0;
+        for (Painting& p : painted)
+            p = Painting{};
+        litCount = 0;
+        litEverywhere = false;
+        for (bool& m : lineMeasured)
+            m = false;
     }
 };
 
@@ -72,14 +110,6 @@ void LayoutTextLine(CompositionState& state, int line, int x, int y, Extent exte
 // Records one brightness sample for the slot and picks its text colour.
 uint32_t AutomaticColour(CompositionState& state, int slot, uint8_t brightness);
 
-// Bars of the "Sat Signal" item inside a slot rectangle.
-struct SignalBars {
-    Rect bars[telemetry::kMaxSatellites];
-    uint32_t colours[telemetry::kMaxSatellites] = {};
-    int count = 0;
-    Rect label;
-    const char* labelText = "";
-};
 SignalBars LayoutSignalBars(const Rect& slot, int labelWidth, const telemetry::GpsSharedRecord& gps,
                             uint32_t colour);
 
@@ -92,7 +122,10 @@ struct FrameComposition {
     bool fontRebuilt = false;
 };
 
-// Slots, text lines and the blend of one frame. Returns the PID request bits
+// Slots, text lines and the blend of one frame. The surface must hold what
+// `state` says it holds: a new or cleared surface goes with a new state or
+// FontRebuilt(). Only paintings that changed (and those they touch) are
+// drawn again; the result is the same as drawing them all. Returns the PID request bits
 // of the items drawn.
 uint32_t ComposeOverlay(CompositionState& state, TextRenderer& renderer,
                         const FrameComposition& frame);

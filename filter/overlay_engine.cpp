@@ -111,7 +111,8 @@ void OverlayEngine::DisplayTime(const telemetry::GpsSharedRecord* gps, bool need
 }
 
 void OverlayEngine::ComposeLocked(uint8_t* frame) {
-    reader_.Poll();
+    if ((!reader_.hasGps() || !reader_.hasObd()) && attachRetry_.Due(GetTickCount64()))
+        reader_.Poll();
     if (settings_->FontWidth == 0 || settings_->InstanceNumber != state_.lastInstance) {
         LoadSettings(profile_, *settings_);
         state_.lastInstance = settings_->InstanceNumber;

@@ -10,6 +10,7 @@
 
 #include <span>
 
+#include "filter/attach_retry.h"
 #include "filter/composition.h"
 #include "filter/overlay_settings.h"
 #include "filter/profile_file.h"
@@ -59,6 +60,7 @@ class OverlayEngine {
     OverlaySettings private_{};
     OverlaySettings* settings_ = nullptr;
     telemetry::TelemetryReader reader_;
+    AttachRetry attachRetry_;
     FrameGeometry geometry_;
     TextSurface surface_;
     CompositionState state_;

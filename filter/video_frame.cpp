@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "filter/mirror_row.h"
 #include "framework/video_format.h"
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ORVANT_SSE2 1
+#endif
 
 namespace orvant {
 
@@ -17,31 +23,30 @@ int32_t ReadInt32(const uint8_t* p) {
 
 constexpr size_t kTargetRect = 16;
 
-void MirrorRow(const uint8_t* in, uint8_t* out, int width, int bpp) {
+// Pixels [x, end) of one band row: every lit surface pixel over the frame's.
+void BlendRow(const uint32_t* surface, uint8_t* row, int x, int end, int bpp) {
+#ifdef ORVANT_SSE2
     if (bpp == 4) {
-        const uint8_t* src = in;
-        uint8_t* dst = out + static_cast<size_t>(width - 1) * 4;
-        for (int x = 0; x < width; ++x, src += 4, dst -= 4) {
-            uint32_t pixel;
-            std::memcpy(&pixel, src, 4);
-            std::memcpy(dst, &pixel, 4);
+        // Four pixels at once: a frame pixel keeps its bytes where the
+        // surface is black, and always its fourth byte.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+        for (; x + 4 <= end; x += 4) {
+            const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(surface + x));
+            const __m128i black = _mm_cmpeq_epi32(s, zero);
+            if (_mm_movemask_epi8(black) == 0xFFFF)
+                continue;
+            uint8_t* dst = row + static_cast<size_t>(x) * 4;
+            const __m128i keep = _mm_or_si128(black, fourth);
+            const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                             _mm_or_si128(_mm_and_si128(keep, f), _mm_andnot_si128(keep, s)));
         }
-        return;
     }
-    const uint8_t* src = in;
-    uint8_t* dst = out + static_cast<size_t>(width - 1) * 3;
-    for (int x = 0; x < width; ++x, src += 3, dst -= 3) {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-    }
-}
-
-void BlendRow(const uint32_t* surface, uint8_t* row, int width, int bpp) {
-    int x = 0;
-    while (x < width) {
+#endif
+    while (x < end) {
         // Most of a band is transparent: skip it eight pixels at a time.
-        if (x + 8 <= width) {
+        if (x + 8 <= end) {
             uint64_t a, b, c, d;
             std::memcpy(&a, surface + x, 8);
             std::memcpy(&b, surface + x + 2, 8);
@@ -122,22 +127,58 @@ CopyResult CopyFrame(const FrameGeometry& g, std::span<const uint8_t> in, std::s
     return result;
 }
 
+namespace {
+
+// Picture rows of the bands as at most two ranges [first, last), cut to the
+// picture; the second is empty when the bands meet.
+struct BandRows {
+    int first[2] = {};
+    int last[2] = {};
+};
+
+BandRows Bands(int height, int topBand, int bottomBand) {
+    const int top = std::clamp(topBand, 0, height);
+    const int bottom = std::clamp(bottomBand, 0, height);
+    BandRows b;
+    if (top >= height - bottom) {
+        b.last[0] = height;
+        return b;
+    }
+    b.last[0] = top;
+    b.first[1] = height - bottom;
+    b.last[1] = height;
+    return b;
+}
+
+}  // namespace
+
 void BlendBands(const FrameGeometry& g, uint8_t* frame, const SurfaceView& surface, int topBand,
                 int bottomBand) {
+    const Rect whole{0, 0, surface.width, surface.height};
+    BlendBandAreas(g, frame, surface, topBand, bottomBand, {&whole, 1});
+}
+
+void BlendBandAreas(const FrameGeometry& g, uint8_t* frame, const SurfaceView& surface, int topBand,
+                    int bottomBand, std::span<const Rect> areas) {
     if (!g.valid() || frame == nullptr || surface.pixels == nullptr)
         return;
     const int width = std::min(g.width, surface.width);
     const int height = std::min(g.height, surface.height);
-    const int bottom = std::clamp(bottomBand, 0, height);
-    const int top = std::clamp(topBand, 0, height);
-    auto blend = [&](int row) {
-        BlendRow(surface.pixels + static_cast<size_t>(row) * surface.width,
-                 PictureRow(g, frame, row), width, g.bytesPerPixel);
-    };
-    for (int i = 0; i < bottom; ++i)
-        blend(height - 1 - i);
-    for (int i = 0; i < top; ++i)
-        blend(i);
+    const BandRows bands = Bands(height, topBand, bottomBand);
+    for (const Rect& area : areas) {
+        const int left = std::max(area.left, 0);
+        const int right = std::min(area.right, width);
+        if (left >= right)
+            continue;
+        for (int b = 0; b < 2; ++b) {
+            const int first = std::max(bands.first[b], area.top);
+            const int last = std::min(bands.last[b], area.bottom);
+            for (int row = first; row < last; ++row) {
+                BlendRow(surface.pixels + static_cast<size_t>(row) * surface.width,
+                         PictureRow(g, frame, row), left, right, g.bytesPerPixel);
+            }
+        }
+    }
 }
 
 uint8_t Brightness(const FrameGeometry& g, const uint8_t* frame, int column, int row) {

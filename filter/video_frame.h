@@ -54,6 +54,16 @@ struct CopyResult {
 CopyResult CopyFrame(const FrameGeometry& g, std::span<const uint8_t> in, std::span<uint8_t> out,
                      bool flip, bool mirror);
 
+// A rectangle in picture coordinates (y downwards from the top), right and
+// bottom exclusive.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const Rect&) const = default;
+};
+
 // The 32-bit text surface: width x height pixels, top row first, rows of
 // width * 4 bytes. Black (0) is transparent.
 struct SurfaceView {
@@ -67,6 +77,12 @@ struct SurfaceView {
 // byte stays). Bands are cut to the picture; bottom band first.
 void BlendBands(const FrameGeometry& g, uint8_t* frame, const SurfaceView& surface, int topBand,
                 int bottomBand);
+
+// The same blend limited to the parts of the bands inside `areas` (surface
+// rectangles, any order, overlaps allowed). Equal to BlendBands when every
+// lit surface pixel lies in one of the areas.
+void BlendBandAreas(const FrameGeometry& g, uint8_t* frame, const SurfaceView& surface, int topBand,
+                    int bottomBand, std::span<const Rect> areas);
 
 // (B + G + R) / 3 of the picture pixel nearest to (column, row).
 uint8_t Brightness(const FrameGeometry& g, const uint8_t* frame, int column, int row);

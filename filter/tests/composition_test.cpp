@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fake_renderer.h"
+#include "filter/attach_retry.h"
 #include "filter/composition.h"
 #include "filter/overlay_settings.h"
 #include "filter/signal_scale.h"
@@ -288,6 +289,113 @@ TEST(ComposeOverlayFrame, SatSignalDrawsBarsAndLabelInsideItsSlot) {
         ASSERT_TRUE(s.Untouched(slot.left, row)) << row;
     }
     ResetSignalScaleForTest();
+}
+
+// The same frames composed twice: once drawing only what changed, once
+// drawing every slot and line as if nothing were known about the surface.
+// Pictures and surfaces must agree after every step, stale pixels included.
+TEST(ComposeOverlayCache, DrawingOnlyChangesLeavesTheSamePixelsAsDrawingEverything) {
+    ResetSignalScaleForTest();
+    Scene cached, full;
+    int step = 0;
+    auto both = [&](auto&& change) {
+        change(cached);
+        change(full);
+    };
+    auto compose = [&](bool withGps = true, bool rebuilt = false) {
+        ++step;
+        for (Scene* s : {&cached, &full}) {
+            for (size_t i = 0; i < s->frame.size(); ++i)
+                s->frame[i] = static_cast<uint8_t>(i / 7 + step * 40);
+        }
+        for (Painting& p : full.state.painted)
+            p = Painting{};
+        const uint32_t a = cached.Compose(withGps, true, rebuilt);
+        const uint32_t b = full.Compose(withGps, true, rebuilt);
+        EXPECT_EQ(a, b) << "step " << step;
+        const SurfaceView sa = cached.renderer.surface(), sb = full.renderer.surface();
+        ASSERT_EQ(std::memcmp(sa.pixels, sb.pixels, Scene::W * Scene::H * 4), 0) << "step " << step;
+        ASSERT_EQ(cached.frame, full.frame) << "step " << step;
+    };
+    compose(true, true);
+    const size_t drawnFirst = cached.renderer.drawn.size();
+    compose();
+    EXPECT_EQ(cached.renderer.drawn.size(), drawnFirst) << "nothing changed, nothing drawn";
+    EXPECT_EQ(full.renderer.drawn.size(), 2 * drawnFirst);
+
+    both([](Scene& s) { s.settings.Mode[4] = kItemCustom; });
+    compose();
+    both([](Scene& s) { std::strcpy(s.settings.Custom, "Other"); });
+    compose();
+    EXPECT_EQ(cached.renderer.drawn.back(), "Other") << "a changed text is drawn";
+    both([](Scene& s) { s.settings.TextLines[0] = {0, 0, "OVER THE CORNER"}; });
+    compose();
+    both([](Scene& s) { s.settings.TextLines[0] = {100, 3, "MOVED"}; });
+    compose();  // the slot it covered is drawn again; its old pixels elsewhere stay
+    both([](Scene& s) { s.settings.TextLines[1] = {96, 0, "ACROSS"}; });
+    compose();
+    both([](Scene& s) { std::strcpy(s.settings.TextLines[0].Text, "MOVED 2"); });
+    compose();  // overlaps line 1, drawn after it: line 1 is drawn again on top
+    both([](Scene& s) { s.settings.TextLines[3] = {200, 60, "LATER"}; });
+    compose();
+    both([](Scene& s) { s.settings.TextLines[0] = {196, 58, "EARLIER"}; });
+    compose();  // moved under a line drawn after it, which must stay on top
+    both([](Scene& s) { s.settings.Mode[1] = 0; });
+    compose();
+    both([](Scene& s) { s.settings.Color = 0x00FF00; });
+    compose();
+    both([](Scene& s) { s.gps.Heading = 200.0f; });
+    compose();
+    compose(false);
+    compose(true);
+    both([](Scene& s) {
+        s.settings.Mode[3] = kItemSatSignal;
+        s.gps.FixState = 3;
+        for (int i = 0; i < 12; ++i)
+            s.gps.Satellites[i].SignalToNoise = static_cast<uint16_t>(10 + i * 3);
+    });  // below the process-wide scale, which both scenes share
+    compose();
+    both([](Scene& s) { s.gps.Satellites[4].SignalToNoise = 40; });
+    compose();
+    both([](Scene& s) { s.settings.Flags = FLAG_AUTOMATIC; });
+    for (int i = 0; i < 20; ++i)
+        compose();  // the picture brightens step by step: the colour flips
+    // Lines wandering over many places: more areas than are kept one by one.
+    for (int i = 0; i < 2 * kLitAreas; ++i) {
+        both([i](Scene& s) {
+            s.settings.TextLines[2] = {static_cast<int16_t>(i * 7), static_cast<int16_t>(-1 - i),
+                                       "W"};
+        });
+        compose();
+    }
+    EXPECT_TRUE(cached.state.litEverywhere);
+    compose(true, true);
+    ResetSignalScaleForTest();
+}
+
+TEST(ComposeOverlayCache, ARebuiltFontStartsFromAClearedSurface) {
+    Scene s;
+    s.Compose(true, false, true);
+    const size_t drawn = s.renderer.drawn.size();
+    ASSERT_GT(drawn, 0u);
+    s.state.FontRebuilt();
+    EXPECT_EQ(s.state.litCount, 0);
+    s.Compose(true, false, true);
+    EXPECT_EQ(s.renderer.drawn.size(), 2 * drawn) << "everything drawn again with the new font";
+    EXPECT_GT(s.state.litCount, 0);
+    EXPECT_TRUE(s.IsRed(2, 1)) << "and blended";
+}
+
+TEST(AttachRetryTiming, FirstLookAtOnceThenAtMostEveryInterval) {
+    AttachRetry retry;
+    EXPECT_TRUE(retry.Due(5000));
+    EXPECT_FALSE(retry.Due(5000));
+    EXPECT_FALSE(retry.Due(5000 + kAttachRetryMs - 1));
+    EXPECT_TRUE(retry.Due(5000 + kAttachRetryMs));
+    EXPECT_FALSE(retry.Due(5000 + kAttachRetryMs + 1));
+    AttachRetry atZero;
+    EXPECT_TRUE(atZero.Due(0)) << "a clock at zero still gets its first look";
+    EXPECT_FALSE(atZero.Due(1));
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "filter/overlay_engine.h"
 #include "filter/overlay_filter.h"
+#include "memory_profile.h"
 #include "framework/tests/test_filters.h"
 #include "telemetry/attach.h"
 #include "tests/support/child_process.h"
@@ -367,6 +369,91 @@ TEST(OverlayServer, RegistersAndUnregistersWithRegsvr32) {
         CoCreateInstance(CLSID_OverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter)),
         REGDB_E_CLASSNOTREG);
     CoUninitialize();
+}
+
+// The engine draws again only what changed; whatever changes (a text, the
+// colour, a line moved by another process, the frame size) must show in the
+// very next frame exactly as a new filter would draw it.
+class EngineFrames : public ::testing::Test {
+  protected:
+    static OverlaySettings Base() {
+        OverlaySettings s{};
+        std::memset(&s, 0, sizeof(s));
+        s.Color = 0x00FFFFFF;
+        s.FontWidth = 8;
+        s.FontHeight = 14;
+        telemetry::CopyToField(s.Font, sizeof(s.Font), "System");
+        s.Mode[7] = kItemCustom;
+        telemetry::CopyToField(s.Custom, sizeof(s.Custom), "ABCD");
+        s.TextLines[0] = {4, 4, "LINE"};
+        s.Flags = FLAG_FONT_DIRTY;
+        return s;
+    }
+    // One frame of w x h RGB32 through an engine with these settings.
+    static std::vector<uint8_t> Frame(OverlayEngine& e, int w, int h) {
+        const FrameGeometry g{w, h, 4, static_cast<size_t>(w) * 4, false};
+        if (e.geometry().width != w || e.geometry().height != h) {
+            EXPECT_TRUE(e.SetFormat(g));
+        }
+        std::vector<uint8_t> in(g.frameBytes(), 0x20), out(g.frameBytes(), 0);
+        EXPECT_EQ(e.Transform(in, out), g.frameBytes());
+        return out;
+    }
+    static std::vector<uint8_t> Fresh(const OverlaySettings& s, int w, int h) {
+        orvant::testing::MemoryProfile profile;
+        OverlayEngine e(&profile);
+        e.SetSettings(&s);
+        return Frame(e, w, h);
+    }
+    orvant::testing::MemoryProfile profile;
+};
+
+TEST_F(EngineFrames, EveryChangeShowsInTheNextFrameAsANewFilterDrawsIt) {
+    OverlayEngine engine(&profile);
+    OverlaySettings s = Base();
+    engine.SetSettings(&s);
+    const auto first = Frame(engine, 160, 120);
+    EXPECT_EQ(Frame(engine, 160, 120), first) << "an unchanged frame stays the same";
+    EXPECT_EQ(first, Fresh(s, 160, 120));
+
+    // The same letters, so the same extent: the slot keeps its place (a text
+    // of another width would keep the old one's, unlike a new filter's).
+    s.Flags = 0;
+    telemetry::CopyToField(s.Custom, sizeof(s.Custom), "DCBA");
+    engine.SetSettings(&s);
+    const auto second = Frame(engine, 160, 120);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second, Fresh(s, 160, 120));
+
+    s.Color = 0x000000FF;
+    engine.SetSettings(&s);
+    EXPECT_EQ(Frame(engine, 160, 120), Fresh(s, 160, 120)) << "a new colour";
+
+    // Another process writes the line's text in the shared record.
+    s.TextLines[0] = {4, 4, "NILE"};
+    engine.SetSettings(&s);
+    EXPECT_EQ(Frame(engine, 160, 120), Fresh(s, 160, 120)) << "a new line text";
+
+    // A new frame size starts from a new surface.
+    EXPECT_EQ(Frame(engine, 200, 100), Fresh(s, 200, 100));
+}
+
+TEST_F(EngineFrames, AFeedStartedLaterShowsWithinTheRetryTime) {
+    OverlayEngine engine(&profile);
+    OverlaySettings s = Base();
+    std::memset(s.Mode, 0, sizeof(s.Mode));
+    std::memset(s.TextLines, 0, sizeof(s.TextLines));
+    s.Mode[0] = kItemAltMeters;
+    engine.SetSettings(&s);
+    const auto before = Frame(engine, 160, 120);
+    EXPECT_EQ(before, std::vector<uint8_t>(before.size(), 0x20)) << "no GPS record yet";
+    telemetry::GpsPublisher publisher;
+    ASSERT_EQ(publisher.Attach(telemetry::GpsPublisher::Role::kOutsideFeed),
+              telemetry::GpsPublisher::Result::kPublishing);
+    publisher.record()->FixValid = 1;
+    publisher.record()->Altitude = 123.0f;
+    Sleep(static_cast<DWORD>(kAttachRetryMs) + 20);
+    EXPECT_NE(Frame(engine, 160, 120), before) << "the altitude is drawn";
 }
 
 }  // namespace

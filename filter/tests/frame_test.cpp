@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
+#include "filter/mirror_row.h"
 #include "filter/video_frame.h"
 
 namespace orvant {
@@ -190,6 +192,131 @@ TEST(BrightnessProbe, ReadsThePictureRowAndClampsIntoTheFrame) {
     EXPECT_EQ(Brightness(g, frame.data(), 3, 0), 60);
     EXPECT_EQ(Brightness(g, frame.data(), 500, -20), 60);
     EXPECT_EQ(Brightness(g, frame.data(), 0, 3), 0);
+}
+
+void Dispatch24(const uint8_t* in, uint8_t* out, int width) {
+    MirrorRow(in, out, width, 3);
+}
+void Dispatch32(const uint8_t* in, uint8_t* out, int width) {
+    MirrorRow(in, out, width, 4);
+}
+
+// Every mirror variant against the per-pixel loop: each width up to past
+// two of the widest blocks, input at every alignment, and a guard after the
+// row that must stay untouched.
+TEST(MirrorRowVariants, MatchThePixelLoopForEveryWidthAndAlignment) {
+    std::vector<uint8_t> source(80 * 4 + 16);
+    for (size_t i = 0; i < source.size(); ++i)
+        source[i] = static_cast<uint8_t>(i * 37 + 11);
+    using Variant = void (*)(const uint8_t*, uint8_t*, int);
+    std::vector<std::pair<const char*, Variant>> rgb24 = {{"blocks", mirror::Rgb24Blocks}};
+    if (mirror::HasSsse3())
+        rgb24.emplace_back("ssse3", mirror::Rgb24Ssse3);
+    const std::vector<std::pair<const char*, Variant>> rgb32 = {{"wide", mirror::Rgb32Wide}};
+    for (int bpp : {3, 4}) {
+        auto variants = bpp == 3 ? rgb24 : rgb32;
+        variants.emplace_back("dispatch", bpp == 3 ? Dispatch24 : Dispatch32);
+        for (int width = 0; width <= 70; ++width) {
+            for (int offset : {0, 1, 3}) {
+                const size_t bytes = static_cast<size_t>(width) * bpp;
+                std::vector<uint8_t> expected(bytes + 8, 0xA5);
+                mirror::Simple(source.data() + offset, expected.data(), width, bpp);
+                for (const auto& [name, fn] : variants) {
+                    std::vector<uint8_t> out(bytes + 8 + offset, 0xA5);
+                    fn(source.data() + offset, out.data() + offset, width);
+                    ASSERT_EQ(std::memcmp(out.data() + offset, expected.data(), bytes + 8), 0)
+                        << name << " bpp " << bpp << " width " << width << " offset " << offset;
+                }
+            }
+        }
+    }
+    // The reference itself: pixel x lands at width - 1 - x, all its bytes.
+    uint8_t in[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    uint8_t out[12] = {};
+    mirror::Simple(in, out, 3, 4);
+    EXPECT_EQ(out[0], 9);
+    EXPECT_EQ(out[3], 12);
+    EXPECT_EQ(out[8], 1);
+}
+
+TEST(FrameCopyEdges, MirrorOfA1080pWideRowWithPaddingMatchesThePixelLoop) {
+    // 1921 pixels of 24 bits: rows padded, the last block partial.
+    FrameGeometry g{1921, 3, 3, ((1921u * 24 + 31) / 32) * 4, true};
+    std::vector<uint8_t> in(g.frameBytes());
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<uint8_t>(i * 13 + (i >> 8));
+    std::vector<uint8_t> out(g.frameBytes(), 0x5C);
+    CopyFrame(g, in, out, true, true);
+    for (int row = 0; row < g.height; ++row) {
+        std::vector<uint8_t> expected(g.stride, 0x5C);
+        mirror::Simple(in.data() + (g.height - 1 - row) * g.stride, expected.data(), g.width, 3);
+        ASSERT_EQ(std::memcmp(out.data() + row * g.stride, expected.data(), g.stride), 0) << row;
+    }
+}
+
+// The band blend as the rule says it, pixel by pixel.
+void BlendByRule(const FrameGeometry& g, uint8_t* frame, const std::vector<uint32_t>& surface,
+                 int top, int bottom) {
+    for (int row = 0; row < g.height; ++row) {
+        if (!(row < top || row >= g.height - bottom))
+            continue;
+        for (int x = 0; x < g.width; ++x) {
+            const uint32_t s = surface[static_cast<size_t>(row) * g.width + x];
+            if (s == 0)
+                continue;
+            uint8_t* p = PictureRow(g, frame, row) + x * g.bytesPerPixel;
+            p[0] = static_cast<uint8_t>(s);
+            p[1] = static_cast<uint8_t>(s >> 8);
+            p[2] = static_cast<uint8_t>(s >> 16);
+        }
+    }
+}
+
+TEST(BandBlend, WideAndAreaBlendsFollowTheRuleForOddWidthsAndSparseText) {
+    std::mt19937 random(7);
+    for (int bpp : {3, 4}) {
+        for (int width : {1, 3, 4, 5, 7, 8, 9, 17, 33}) {
+            const int height = 9;
+            FrameGeometry g{width, height, bpp, ((width * bpp * 8u + 31) / 32) * 4, width % 2 == 0};
+            std::vector<uint32_t> surface(static_cast<size_t>(width) * height, 0);
+            // Text-like: runs of lit pixels, some lit only in the fourth byte.
+            Rect area{width, height, 0, 0};
+            for (size_t i = 0; i < surface.size(); ++i) {
+                const uint32_t r = random();
+                if (r % 3 == 0)
+                    surface[i] = (r % 5 == 0) ? 0xFF000000u : (r & 0x00FFFFFF) | 1;
+                if (surface[i]) {
+                    const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
+                    area = {std::min(area.left, x), std::min(area.top, y),
+                            std::max(area.right, x + 1), std::max(area.bottom, y + 1)};
+                }
+            }
+            std::vector<uint8_t> picture(g.frameBytes());
+            for (auto& b : picture)
+                b = static_cast<uint8_t>(random());
+            for (auto [top, bottom] : {std::pair{3, 2}, {0, 9}, {6, 6}, {9, 0}}) {
+                auto expected = picture, whole = picture, areas = picture;
+                BlendByRule(g, expected.data(), surface, top, bottom);
+                BlendBands(g, whole.data(), {surface.data(), width, height}, top, bottom);
+                // The lit area split in two overlapping halves.
+                const int mid = (area.left + area.right) / 2;
+                const Rect halves[2] = {{area.left, area.top, mid + 1, area.bottom},
+                                        {mid, area.top, area.right, area.bottom}};
+                BlendBandAreas(g, areas.data(), {surface.data(), width, height}, top, bottom,
+                               halves);
+                ASSERT_EQ(whole, expected) << "bpp " << bpp << " width " << width << " top " << top;
+                ASSERT_EQ(areas, expected) << "bpp " << bpp << " width " << width << " top " << top;
+            }
+        }
+    }
+    // An area outside the surface or the frame is cut, never followed.
+    FrameGeometry g{4, 2, 4, 16, false};
+    std::vector<uint8_t> frame(g.frameBytes(), 0x11);
+    std::vector<uint32_t> surface(8, 0x00FFFFFF);
+    const Rect far[2] = {{-100, -100, 1000, 1000}, {3, 0, 1, 2}};
+    BlendBandAreas(g, frame.data(), {surface.data(), 4, 2}, 2, 0, far);
+    EXPECT_EQ(frame[0], 0xFF);
+    EXPECT_EQ(frame[3], 0x11);
 }
 
 }  // namespace
