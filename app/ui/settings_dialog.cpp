@@ -301,18 +301,19 @@ void ReadSelection(HWND dialog, int id, uint32_t& setting) {
 }
 
 void Command(HWND dialog, int id, int code) {
+    static_assert(kSelectionChange == CBN_SELCHANGE);
+    if (NeedsGraphRebuild(id, code))
+        gGraphChanged = true;
     bool selectionChange = code == CBN_SELCHANGE;
     switch (id) {
         case IDC_SETTINGS_VIDEO_DEVICE:
             CopyText(gSettings.tvVideoDevice, ItemText(dialog, id, 255));
-            gGraphChanged = true;
             return;
         case IDC_SETTINGS_AUDIO_DEVICE:
             CopyText(gSettings.tvAudioDevice, ItemText(dialog, id, 255));
             return;
         case IDC_SETTINGS_VIDEO_INPUT:
             ReadSelection(dialog, id, gSettings.input);
-            gGraphChanged = true;
             return;
         case IDC_SETTINGS_VIDEO_CODEC:
         case IDC_SETTINGS_AUDIO_CODEC:
@@ -325,16 +326,12 @@ void Command(HWND dialog, int id, int code) {
             EnumerateCodecs(nullptr, nullptr);
             return;
         case IDC_SETTINGS_RESOLUTION:
-            if (selectionChange) {
+            if (selectionChange)
                 ReadSelection(dialog, id, gSettings.resolution);
-                gGraphChanged = true;
-            }
             return;
         case IDC_SETTINGS_FRAME_RATE:
-            if (selectionChange) {
+            if (selectionChange)
                 gSettings.frameRate = FrameRateValue(ItemText(dialog, id, 14).c_str());
-                gGraphChanged = true;
-            }
             return;
         case IDC_SETTINGS_CAPTURE_PATH:
             ReadPathField(dialog, id, gSettings.capFilename, "Video");
@@ -387,8 +384,6 @@ void Command(HWND dialog, int id, int code) {
         gVidFlags = checked ? (gVidFlags | box.bit) : (gVidFlags & ~box.bit);
         if (box.bit == kFlagAlwaysOnTop)
             ApplyAlwaysOnTop(checked);
-        if (box.bit == kFlagOverlay)
-            gGraphChanged = true;
         return;
     }
 }

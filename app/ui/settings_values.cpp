@@ -1,5 +1,7 @@
 #include "app/ui/settings_values.h"
 
+#include "app/shell/resource.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -180,6 +182,20 @@ FieldProblem JoinCaptureFolder(std::string_view folder, std::string_view fileNam
         return problem;
     joined = std::move(result);
     return FieldProblem::kOk;
+}
+
+bool NeedsGraphRebuild(int controlId, int notification) {
+    switch (controlId) {
+        case IDC_SETTINGS_VIDEO_DEVICE:
+        case IDC_SETTINGS_VIDEO_INPUT:
+        case IDC_SETTINGS_ENABLE_GPS:
+            return true;
+        case IDC_SETTINGS_RESOLUTION:
+        case IDC_SETTINGS_FRAME_RATE:
+            return notification == kSelectionChange;
+        default:
+            return false;
+    }
 }
 
 std::string ProblemText(FieldProblem problem, std::string_view field) {

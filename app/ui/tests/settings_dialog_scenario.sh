@@ -5,6 +5,8 @@
 # letter) are in the registry after OK, and the preview comes back.
 #
 #   settings_dialog_scenario.sh <folder with the Windows binaries> [folder for the screenshot]
+# (ctest keeps it in build/windows/screenshots; docs/images holds the one
+# the guide shows, copied from there after looking at it)
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../scripts/winelib.sh"

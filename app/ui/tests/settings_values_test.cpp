@@ -1,5 +1,7 @@
 #include "app/ui/settings_values.h"
 
+#include "app/shell/resource.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -129,6 +131,31 @@ TEST(Paths, ChosenFolderKeepsTheFileName) {
     EXPECT_EQ(joined, "unchanged");
     EXPECT_EQ(JoinCaptureFolder(std::string(254, 'f'), "Cap1", joined), FieldProblem::kOk);
     EXPECT_EQ(joined.size(), 259u);
+}
+
+TEST(GraphRebuild, FollowsWhatTheGraphIsBuiltFrom) {
+    constexpr int kSetFocus = 3, kKillFocus = 4, kEditChange = 0x300, kClicked = 0;
+    // Tabbing through the device or input list alone rebuilds.
+    for (int code : {kSelectionChange, kSetFocus, kKillFocus}) {
+        EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_VIDEO_DEVICE, code));
+        EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_VIDEO_INPUT, code));
+        EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_AUDIO_DEVICE, code));
+        EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_VIDEO_CODEC, code));
+        EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_AUDIO_CODEC, code));
+    }
+    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_RESOLUTION, kSelectionChange));
+    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_FRAME_RATE, kSelectionChange));
+    EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_RESOLUTION, kSetFocus));
+    EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_FRAME_RATE, kKillFocus));
+    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_ENABLE_GPS, kClicked));
+    for (int box :
+         {IDC_SETTINGS_RECORD_PREVIEW, IDC_SETTINGS_START_RECORDING, IDC_SETTINGS_MULTI_FILE,
+          IDC_SETTINGS_START_MINIMIZED, IDC_SETTINGS_ALWAYS_ON_TOP, IDC_SETTINGS_LOCK_ASPECT})
+        EXPECT_FALSE(NeedsGraphRebuild(box, kClicked)) << box;
+    for (int edit : {IDC_SETTINGS_CAPTURE_PATH, IDC_SETTINGS_ARCHIVE_PATH, IDC_SETTINGS_TIME_LIMIT,
+                     IDC_SETTINGS_FILE_LIMIT, IDC_SETTINGS_GB_LIMIT})
+        EXPECT_FALSE(NeedsGraphRebuild(edit, kEditChange)) << edit;
+    EXPECT_FALSE(NeedsGraphRebuild(1, kClicked));  // OK
 }
 
 TEST(Answers, NameTheFieldAndSayNothingWhenFine) {
