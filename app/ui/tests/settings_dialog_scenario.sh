@@ -21,6 +21,18 @@ check() {
 }
 probe() { wine_exec 30 "$bin/settings-probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 reg() { wine_exec 60 reg "$@" 2>/dev/null | tr -d '\r'; }
+avis() { find "$1" -maxdepth 1 -name '*.avi' | sort; }
+size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+# wait_for <seconds> '<command>': evaluates the command twice a second.
+wait_for() {
+    local n=$(($1 * 2)); shift
+    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
+    return 1
+}
+open_settings() {  # right click on the picture of window $1
+    xdotool mousemove --window "$1" 120 150 click 3
+    wait_for 10 "xdotool search --name '^Settings' >/dev/null 2>&1"
+}
 
 wine_session_begin "$root" || exit 125
 work=$WINE_SESSION_DIR/work
@@ -45,8 +57,7 @@ check "the recorder's window is shown" [ -n "$id" ]
 [ -n "$id" ] || { wine_session_end; exit 1; }
 sleep 2  # the preview runs
 
-xdotool mousemove --window "$id" 120 150 click 3
-for _ in $(seq 50); do xdotool search --name '^Settings$' >/dev/null 2>&1 && break; sleep 0.2; done
+open_settings "$id"
 check "a right click on the picture opens \"Settings\"" xdotool search --name '^Settings$'
 
 state=$(probe list)
@@ -130,6 +141,44 @@ check "its window is still shown" bash -c "xwininfo -name '$title' | grep -q IsV
 wine_exec 60 "$bin/vistrel-send.exe" --instance $instance Exit
 wait "$recorder"
 check "Exit ends the recorder with exit code 0" [ $? -eq 0 ]
+
+# While recording: a format change closed by Escape saves it, stops the
+# recording, returns to preview, and the next recording uses the format.
+instance=7
+title="Halvorix - Vistrel $instance"
+mkdir -p "$work/rec"
+recorder_plant $instance "$(wine_path "$work/rec")\\Capture" 60 $((0x28)) Resolution2=1
+recorder_rate30 $instance
+wine_exec 200 "$bin/vistrel.exe" $instance &
+recorder=$!
+check "the recorder starts recording" wait_for 30 '[ "$(size_of "$(avis "$work/rec" | head -1)")" -gt 100000 ]'
+id=$(xdotool search --name "^$title\$" | head -1)
+first=$(avis "$work/rec" | head -1)
+check "the dialog opens while recording" open_settings "$id"
+probe select 106 3
+xdotool key Escape
+check "Escape closes the dialog" wait_for 10 "! xdotool search --name '^Settings' >/dev/null 2>&1"
+check "the choice made before Escape is stored" \
+    grep -qE '^ +Resolution2 +REG_DWORD +0x3$' <<<"$(reg query "$(recorder_key $instance)")"
+sleep 1
+before=$(size_of "$first")
+sleep 2
+check "the recording has stopped" [ "$(size_of "$first")" -eq "$before" ]
+check "the window shows the preview again" bash -c "xwininfo -name '$title' | grep -q IsViewable"
+wine_exec 30 "$bin/vistrel-send.exe" --instance $instance Record >/dev/null 2>&1
+check "Record starts a new segment" wait_for 30 '[ "$(avis "$work/rec" | wc -l)" -ge 2 ]'
+sleep 3
+wine_exec 30 "$bin/vistrel-send.exe" --instance $instance Stop >/dev/null 2>&1
+sleep 2
+second=$(avis "$work/rec" | tail -1)
+read -r w h frames <<<"$(avi_probe "$second")"
+echo "first: $(avi_probe "$first"); second: $w $h $frames"
+check "the next recording has the chosen size 640x480" [ "$w $h" = "640 480" ]
+check "and holds frames" [ "${frames:-0}" -gt 0 ]
+wine_exec 60 "$bin/vistrel-send.exe" --instance $instance Exit
+wait "$recorder"
+check "Exit ends the second recorder with exit code 0" [ $? -eq 0 ]
+
 wine_session_end
 [ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
 echo "all checks passed"
