@@ -1,9 +1,7 @@
-// Placeholders until the control bar and the settings dialog are written:
-// no bar ever opens (template 104 is not in the resources yet, so creating it
-// fails and ControlBarHandle stays null), and the settings dialog cannot be
-// run. This file is replaced by the real ones.
+// Placeholders until the control bar is written: no bar ever opens (template
+// 104 is not in the resources yet, so creating it fails and ControlBarHandle
+// stays null). This file is replaced by the real one.
 #include "app/ui/control_bar.h"
-#include "app/ui/settings_dialog.h"
 
 namespace vistrel {
 
@@ -26,10 +24,6 @@ void RefreshTimeDisplay() {}
 void* LoadSkinImage(int, int, HMODULE) {
     OutputDebugStringA("control bar: skin not built\n");
     return nullptr;
-}
-
-INT_PTR CALLBACK SettingsDialogProc(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
 }
 
 }  // namespace vistrel
