@@ -1,32 +1,8 @@
-// Placeholders until the control bar and the settings dialog are written:
-// no bar ever opens (template 104 is not in the resources yet, so creating it
-// fails and ControlBarHandle stays null), and the settings dialog cannot be
-// run. This file is replaced by the real ones.
-#include "app/ui/control_bar.h"
+// Placeholder until the settings dialog is written: it cannot be run. This
+// file is replaced by the real one.
 #include "app/ui/settings_dialog.h"
 
 namespace vistrel {
-
-HWND ControlBarHandle() {
-    return nullptr;
-}
-
-INT_PTR CALLBACK ControlBarProc(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
-}
-
-void PlaceControlBar(HWND, const RECT&) {}
-
-void LayoutControlBar(HWND) {}
-
-void RefreshRecordButton(HWND, bool) {}
-
-void RefreshTimeDisplay() {}
-
-void* LoadSkinImage(int, int, HMODULE) {
-    OutputDebugStringA("control bar: skin not built\n");
-    return nullptr;
-}
 
 INT_PTR CALLBACK SettingsDialogProc(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
