@@ -30,6 +30,7 @@ HWND gBar = nullptr;
 FadeDirection gFadeDirection = FadeDirection::kIn;
 uint8_t gOpacity = 0;
 RecordButtonState gRecordButtonState;
+// The bar's background: the colour key, from creation to destruction.
 HBRUSH gKeyBrush = nullptr;
 
 // The skin's memory: GDI+ reads the bitmap from it for the whole run.
@@ -357,8 +358,11 @@ INT_PTR CALLBACK ControlBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lP
             return TRUE;
         case WM_DESTROY:
             KillTimer(bar, kFadeTimer);
-            if (gBar == bar)
+            if (gBar == bar) {
                 gBar = nullptr;
+                DeleteObject(gKeyBrush);
+                gKeyBrush = nullptr;
+            }
             return TRUE;
         default:
             return FALSE;

@@ -2,7 +2,9 @@
 # The control bar on the real platform: a click on the live picture opens the
 # bar over the main window; its buttons are where the layout puts them and
 # show their skin cells; the record button starts a segment file and turns
-# into the stop picture; the exit button ends the program with exit code 0.
+# into the stop picture, and stops it again; a second click on the picture
+# closes the bar; the time display steps the limit only while idle; the exit
+# button ends the program with exit code 0.
 # Leaves a screenshot of the bar over the preview as control-bar.png in the
 # folder given (default: the run folder, removed at the end).
 #
@@ -84,6 +86,11 @@ button_pixel() {
     local x y; read -r x y <<<"${at[$1]}"
     pixel $((bx + x + $2)) $((by + y + $3))
 }
+# click_button <button> <dx> <dy>
+click_button() {
+    local x y; read -r x y <<<"${at[$1]}"
+    xdotool mousemove $((bx + x + $2)) $((by + y + $3)) click 1
+}
 ink=16,20,24 face=232,236,240 red=224,32,32 blue=47,127,224 yellow=244,196,48 grey=200,204,210
 screenshot
 # A solid point of each icon, as the skin script draws it (offsets from the
@@ -104,8 +111,7 @@ cyan=$(convert "$shot" -crop "86x33+$((bx + tx))+$((by + ty))" -fill black +opaq
     -format '%[fx:int(mean*w*h*3/2)]' info:- 2>/dev/null)
 check "the time display shows the limit in cyan ($cyan pixels)" [ "${cyan:-0}" -ge 20 ]
 
-read -r x y <<<"${at[record]}"
-xdotool mousemove $((bx + x + 30)) $((by + y + 30)) click 1
+click_button record 30 30
 check "the record button starts a segment file" \
     wait_for 15 '[ -n "$(find "$work/cap" -name "*.avi" -size +0)" ]'
 sleep 6
@@ -121,12 +127,40 @@ if [ -n "$shots" ]; then
         "$shots/control-bar.png"
 fi
 
-read -r x y <<<"${at[exit]}"
-xdotool mousemove $((bx + x + 30)) $((by + y + 27)) click 1
+# While recording the time display keeps its limit (checked in the registry
+# at the end).
+click_button time 40 15
+sleep 0.5
+
+# A second click on the picture fades the bar out; the next opens it again.
+xdotool mousemove --window "$id" 300 300 click 1
+check "a second click on the picture fades the bar out" wait_for 5 no_bar
+xdotool mousemove --window "$id" 300 300 click 1
+check "and the next one brings it back" wait_for 5 bar_shown
+sleep 1
+
+avi=$(find "$work/cap" -name '*.avi' | head -1)
+click_button record 30 30
+sleep 2
+size=$(stat -c %s "$avi")
+sleep 2
+screenshot
+check "the record button stops the recording" [ "$(stat -c %s "$avi")" = "$size" ]
+check "and shows the red dot again" [ "$(button_pixel record 18 18)" = $grey ]
+# Idle, the time display steps the limit: 60 -> 1800 -> 3600.
+click_button time 40 15
+sleep 0.5
+click_button time 40 15
+sleep 1
+
+click_button exit 30 27
 wait "$recorder"
 code=$?
 check "the exit button ends the program with exit code 0 ($code)" [ "$code" -eq 0 ]
-avi=$(find "$work/cap" -name '*.avi' | head -1)
+limit=$(wine_exec 60 reg query "$(recorder_key 6)" /v CapSeconds 2>/dev/null | tr -d '\r' |
+    awk '/CapSeconds/ {print $3}')
+check "two clicks on the idle time display, none while recording, set 3600 ($limit)" \
+    [ "$limit" = 0xe10 ]
 read -r w h frames <<<"$(avi_probe "$avi")"
 check "the segment is a readable recording (${frames:-0} frames)" [ "${frames:-0}" -ge 30 ]
 
