@@ -32,3 +32,9 @@
 #define IDC_SETTINGS_ALWAYS_ON_TOP 40002
 #define IDC_SETTINGS_RECORD_PREVIEW 40004
 #define IDC_SETTINGS_GPS_PAGE 40011
+
+// Control bar (app/ui/res/control_bar.rc): the skin strip is resource 103 of
+// custom type 101; the bar's template is 104.
+#define IDR_SKIN_IMAGE 103
+#define RT_SKIN_IMAGE 101
+#define IDD_CONTROL_BAR 104

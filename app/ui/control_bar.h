@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace vistrel {
 
 // Control ids of the bar that others use.
@@ -23,6 +25,12 @@ void LayoutControlBar(HWND bar);
 // Repaints the record button when `recording` differs from the last call.
 void RefreshRecordButton(HWND bar, bool recording);
 void RefreshTimeDisplay();
+
+// Paints the time display (item 111) into `rect` of `dc`: a sunken box with
+// the elapsed time and progress while recording, else the time limit.
+void DrawTimeDisplay(HDC dc, const RECT& rect, uint32_t seconds, uint32_t total, bool recording);
+// Paints one owner-drawn button: `background`, then its skin cell.
+void DrawSkinButton(const DRAWITEMSTRUCT& item, COLORREF background);
 
 // The skin strip from the program's resources; null when it cannot be loaded.
 // The result is a GDI+ bitmap (GpBitmap*).

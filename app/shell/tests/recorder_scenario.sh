@@ -42,8 +42,16 @@ check "a window titled exactly \"$title\" is shown" [ -n "$id" ]
 [ -n "$id" ] || { wine_session_end; exit 1; }
 home=$(geometry)
 
-# A click gives the window the keyboard; key F toggles full screen.
+# A click gives the window the keyboard and opens the control bar; a second
+# click, off the bar's buttons, closes the bar, which hands the keyboard back.
+# Key F toggles full screen.
 xdotool mousemove --window "$id" 50 200 click 1
+sleep 1
+xdotool mousemove --window "$id" 160 120 click 1
+for _ in $(seq 25); do
+    xwininfo -root -tree | grep -q '(has no name): ("vistrel.exe"' || break
+    sleep 0.2
+done
 sleep 0.5
 xdotool key f
 sleep 1

@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# The control bar on the real platform: a click on the live picture opens the
+# bar over the main window; its buttons are where the layout puts them and
+# show their skin cells; the record button starts a segment file and turns
+# into the stop picture, and stops it again; a second click on the picture
+# closes the bar; the time display steps the limit only while idle; the exit
+# button ends the program with exit code 0.
+# Leaves a screenshot of the bar over the preview as control-bar.png in the
+# folder given (default: the run folder, removed at the end).
+#
+#   control_bar_scenario.sh <folder with the Windows binaries> [screenshot folder]
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../../scripts/winelib.sh"
+. "$here/../../../scripts/recorder-lib.sh"
+bin=$(cd "$1" && pwd)
+shots=${2:-}
+root=${VISTREL_WINE_ROOT:-$bin/../wine}
+failures=0
+check() {
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+wait_for() {
+    local n=$(($1 * 2)); shift
+    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
+    return 1
+}
+
+wine_session_begin "$root" || exit 125
+work=$WINE_SESSION_DIR/work
+mkdir -p "$work/cap"
+check "the test camera registers" wine_exec 60 regsvr32 /s "$(wine_path "$bin/testcam.dll")"
+# Preview at 320x240 (shown also while recording), a 60-second limit, the
+# main window at 40,40 sized 640x480.
+recorder_plant 6 "$(wine_path "$work/cap")\\Capture" 60 $((0x009)) Resolution2=1
+recorder_rate30 6
+recorder_reg add "$(recorder_key 6)" /v WindowPosition /t REG_BINARY \
+    /d 2800000028000000${w_hex:=80020000}e0010000 /f
+
+wine_exec 120 "$bin/vistrel.exe" 6 >"$work/recorder.log" 2>&1 &
+recorder=$!
+title='Halvorix - Vistrel 6'
+for _ in $(seq 150); do xwininfo -name "$title" 2>/dev/null | grep -q IsViewable && break; sleep 0.2; done
+id=$(xdotool search --name "^$title\$" | head -1)
+check "the recorder's window is shown" [ -n "$id" ]
+[ -n "$id" ] || { wine_session_end; exit 1; }
+sleep 3  # the preview starts
+
+# "x y width height" of an X window.
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
+}
+read -r mx my mw mh <<<"$(geometry "$id")"
+echo "main window: $mx $my $mw $mh"
+# X shows the client area, inside a 3-pixel sizing border. The bar covers the
+# outer window less 4 pixels at the sides, 7 at the top (no caption) and 5 at
+# the bottom.
+ox=$((mx - 3)) oy=$((my - 3)) ow=$((mw + 6)) oh=$((mh + 6))
+bx=$((ox + 4)) by=$((oy + 7)) bw=$((ow - 8)) bh=$((oh - 12))
+bar_shown() {
+    xwininfo -root -tree | grep -qE "^ +0x[0-9a-f]+ .* ${bw}x${bh}\+${bx}\+${by} +\+"
+}
+no_bar() { ! bar_shown; }
+check "no bar before the click" no_bar
+
+xdotool mousemove --window "$id" 300 300 click 1
+check "a click on the picture opens the bar over the window" wait_for 5 bar_shown
+sleep 1  # the fade settles
+
+shot=$work/shot.png
+screenshot() { import -window root "$shot" 2>/dev/null; }
+# pixel <x> <y>: "r,g,b" of the last screenshot.
+pixel() { convert "$shot" -format "%[fx:int(255*u.r)],%[fx:int(255*u.g)],%[fx:int(255*u.b)]" \
+    -crop "1x1+$1+$2" info:- 2>/dev/null; }
+# Where the layout puts a button, absolute: "x y".
+W=$bw H=$bh
+declare -A at=(
+    [record]="4 3" [frame]="$((W - 244)) 3" [minimise]="$((W - 192)) 3"
+    [fullscreen]="$((W - 124)) 3" [exit]="$((W - 62)) 3" [archive]="6 $((H - 60))"
+    [settings]="$((W / 2 - 16)) $((H - 60))" [preview]="$((W - 210)) $((H - 62))"
+    [time]="$((W - 120)) $((H - 47))")
+# button_pixel <button> <dx> <dy>: a pixel of a button.
+button_pixel() {
+    local x y; read -r x y <<<"${at[$1]}"
+    pixel $((bx + x + $2)) $((by + y + $3))
+}
+# click_button <button> <dx> <dy>
+click_button() {
+    local x y; read -r x y <<<"${at[$1]}"
+    xdotool mousemove $((bx + x + $2)) $((by + y + $3)) click 1
+}
+ink=16,20,24 face=232,236,240 red=224,32,32 blue=47,127,224 yellow=244,196,48 grey=200,204,210
+screenshot
+# A solid point of each icon, as the skin script draws it (offsets from the
+# cell's origin, which the button's corner shows).
+check "record button shows the red dot" [ "$(button_pixel record 30 30)" = $red ]
+check "record button shows no square while idle" [ "$(button_pixel record 18 18)" = $grey ]
+check "exit button shows the red cross" [ "$(button_pixel exit 30 27)" = $red ]
+check "window-frame button shows the blue frame" [ "$(button_pixel frame 8 29)" = $blue ]
+check "preview button shows the eye" [ "$(button_pixel preview 43 33)" = $blue ]
+check "archive button shows the folder" [ "$(button_pixel archive 32 40)" = $yellow ]
+check "settings button shows the gear" [ "$(button_pixel settings 44 30)" = $face ]
+check "minimise button shows its box" [ "$(button_pixel minimise 10 43)" = $face ]
+check "full-screen button shows its box" [ "$(button_pixel fullscreen 10 38)" = $face ]
+check "between the buttons the picture shows through" \
+    [ "$(pixel $((bx + W / 2)) $((by + H / 2)))" != 1,0,0 ]
+read -r tx ty <<<"${at[time]}"
+cyan=$(convert "$shot" -crop "86x33+$((bx + tx))+$((by + ty))" -fill black +opaque '#00ffff' \
+    -format '%[fx:int(mean*w*h*3/2)]' info:- 2>/dev/null)
+check "the time display shows the limit in cyan ($cyan pixels)" [ "${cyan:-0}" -ge 20 ]
+
+click_button record 30 30
+check "the record button starts a segment file" \
+    wait_for 15 '[ -n "$(find "$work/cap" -name "*.avi" -size +0)" ]'
+sleep 6
+screenshot
+check "the record button shows the stop square while recording" \
+    [ "$(button_pixel record 21 21)" = $red ]
+green=$(convert "$shot" -crop "86x33+$((bx + tx))+$((by + ty))" -fill black +opaque '#00b400' \
+    -format '%[fx:int(mean*w*h*3/2)]' info:- 2>/dev/null)
+check "the time display shows progress stripes ($green pixels)" [ "${green:-0}" -ge 20 ]
+if [ -n "$shots" ]; then
+    mkdir -p "$shots"
+    convert "$shot" -crop "$((mw + 20))x$((mh + 20))+$((mx - 10))+$((my - 10))" +repage \
+        "$shots/control-bar.png"
+fi
+
+# While recording the time display keeps its limit (checked in the registry
+# at the end).
+click_button time 40 15
+sleep 0.5
+
+# A second click on the picture fades the bar out; the next opens it again.
+xdotool mousemove --window "$id" 300 300 click 1
+check "a second click on the picture fades the bar out" wait_for 5 no_bar
+xdotool mousemove --window "$id" 300 300 click 1
+check "and the next one brings it back" wait_for 5 bar_shown
+sleep 1
+
+avi=$(find "$work/cap" -name '*.avi' | head -1)
+click_button record 30 30
+sleep 2
+size=$(stat -c %s "$avi")
+sleep 2
+screenshot
+check "the record button stops the recording" [ "$(stat -c %s "$avi")" = "$size" ]
+check "and shows the red dot again" [ "$(button_pixel record 18 18)" = $grey ]
+# Idle, the time display steps the limit: 60 -> 1800 -> 3600.
+click_button time 40 15
+sleep 0.5
+click_button time 40 15
+sleep 1
+
+click_button exit 30 27
+wait "$recorder"
+code=$?
+check "the exit button ends the program with exit code 0 ($code)" [ "$code" -eq 0 ]
+limit=$(wine_exec 60 reg query "$(recorder_key 6)" /v CapSeconds 2>/dev/null | tr -d '\r' |
+    awk '/CapSeconds/ {print $3}')
+check "two clicks on the idle time display, none while recording, set 3600 ($limit)" \
+    [ "$limit" = 0xe10 ]
+read -r w h frames <<<"$(avi_probe "$avi")"
+check "the segment is a readable recording (${frames:-0} frames)" [ "${frames:-0}" -ge 30 ]
+
+wine_session_end
+[ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
+echo "all checks passed"
