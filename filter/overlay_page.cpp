@@ -135,8 +135,10 @@ void OverlayPropertyPage::FillControls() {
     SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_RESETCONTENT, 0, 0);
     HDC dc = GetDC(dialog);
     if (dc) {
+        listed_faces_.clear();
         EnumFontsA(dc, nullptr, reinterpret_cast<FONTENUMPROCA>(AddFontFace),
                    reinterpret_cast<LPARAM>(this));
+        listed_faces_.clear();
         ReleaseDC(dialog, dc);
     }
     const LRESULT selected = SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETCURSEL, 0, 0);
@@ -158,6 +160,8 @@ void OverlayPropertyPage::FillControls() {
 int CALLBACK OverlayPropertyPage::AddFontFace(const LOGFONTA* font, const TEXTMETRICA*, DWORD,
                                               LPARAM page) {
     auto* self = reinterpret_cast<OverlayPropertyPage*>(page);
+    if (!self->listed_faces_.insert(font->lfFaceName).second)
+        return 1;
     HWND list = GetDlgItem(self->window(), IDC_FONT_LIST);
     const LRESULT index =
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(font->lfFaceName));

@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <set>
+#include <string>
+
 #include "filter/overlay_interface.h"
 #include "filter/overlay_settings.h"
 #include "framework/property_page.h"
@@ -36,6 +39,9 @@ class OverlayPropertyPage final : public dshow::PropertyPage {
     Microsoft::WRL::ComPtr<IOverlaySettings> settings_;
     OverlaySettings working_ = {};
     telemetry::TelemetryReader telemetry_;
+    // Faces listed during one fill: the platform reports a face once per
+    // character set, and the list shows each once.
+    std::set<std::string> listed_faces_;
 };
 
 }  // namespace orvant

@@ -156,8 +156,14 @@ TEST_F(OverlayPage, FillsEditsAndAppliesThroughTheSettingsInterface) {
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_MODE_FIRST, CB_GETCOUNT, 0, 0), 31);
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_FLIP), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_MIRROR), BST_UNCHECKED);
-    EXPECT_GT(SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETCOUNT, 0, 0), 0)
-        << "the display's faces are listed";
+    const auto faces = SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETCOUNT, 0, 0);
+    EXPECT_GT(faces, 0) << "the display's faces are listed";
+    for (LRESULT i = 1; i < faces; ++i) {
+        char a[LF_FACESIZE] = {}, b[LF_FACESIZE] = {};
+        SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETTEXT, i - 1, reinterpret_cast<LPARAM>(a));
+        SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(b));
+        EXPECT_STRNE(a, b) << "each face once";
+    }
     EXPECT_EQ(Text(IDC_STATUS), "GPS Unavailable\r\nOBD-II Unavailable");
 
     // The edits' own change notifications while filling are no edit.
@@ -189,12 +195,12 @@ TEST_F(OverlayPage, FillsEditsAndAppliesThroughTheSettingsInterface) {
 
     // The stored face is not installed here, so nothing was selected and the
     // face is kept; an installed one is taken from the list.
-    LRESULT index = SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETCURSEL, 0, 0);
-    if (SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                            reinterpret_cast<LPARAM>("Tahoma")) == LB_ERR) {
-        EXPECT_EQ(index, LB_ERR);
-        EXPECT_STREQ(after.Font, "Tahoma");
-    }
+    const LRESULT index = SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETCURSEL, 0, 0);
+    const LRESULT tahoma =
+        SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>("Tahoma"));
+    EXPECT_EQ(index, tahoma) << "the stored face is selected when it is installed";
+    EXPECT_STREQ(after.Font, "Tahoma");
     char face[LF_FACESIZE] = {};
     SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(face));
     SendDlgItemMessageA(dialog, IDC_FONT_LIST, LB_SETCURSEL, 0, 0);
