@@ -73,11 +73,18 @@ HRESULT OverlayPropertyPage::OnActivate() {
 
 HRESULT OverlayPropertyPage::OnDeactivate() {
     active_ = false;
+    // A host may apply after the dialog is gone: keep the edits now, while
+    // the controls still exist.
+    if (dirty())
+        ReadControls();
     return S_OK;
 }
 
 HRESULT OverlayPropertyPage::OnApplyChanges() {
-    ReadControls();
+    // Without a dialog there are no controls to read: the working copy
+    // already holds what they showed.
+    if (window())
+        ReadControls();
     working_.Flags |= FLAG_FONT_DIRTY;
     if (settings_)
         settings_->SetSettings(&working_);

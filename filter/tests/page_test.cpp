@@ -226,6 +226,21 @@ TEST_F(OverlayPage, ReopenedPageShowsTheFiltersCurrentSettings) {
     EXPECT_EQ(page->IsPageDirty(), S_OK);
 }
 
+TEST_F(OverlayPage, ApplyAfterDeactivationKeepsTheEdits) {
+    const OverlaySettings before = Known(Current());
+    Open(before);
+    SetDlgItemTextA(dialog, IDC_FONT_HEIGHT, "40");
+    ASSERT_EQ(page->Deactivate(), S_OK);
+    ASSERT_EQ(page->IsPageDirty(), S_OK);
+    ASSERT_EQ(page->Apply(), S_OK);
+    const OverlaySettings after = Current();
+    EXPECT_EQ(after.FontHeight, 40);
+    EXPECT_EQ(after.FontWidth, before.FontWidth);
+    EXPECT_EQ(after.Color, before.Color);
+    EXPECT_EQ(std::memcmp(after.Mode, before.Mode, sizeof(after.Mode)), 0);
+    EXPECT_STREQ(after.Custom, before.Custom);
+}
+
 TEST_F(OverlayPage, ShowsTelemetryStatesAndHoldsTheBlocksWhileConnected) {
     telemetry::GpsPublisher gps;
     ASSERT_EQ(gps.Attach(telemetry::GpsPublisher::Role::kOutsideFeed),
