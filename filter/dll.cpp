@@ -4,6 +4,7 @@
 #include <uuids.h>
 
 #include "filter/overlay_filter.h"
+#include "filter/overlay_page.h"
 #include "framework/class_factory.h"
 #include "framework/registration.h"
 
@@ -16,10 +17,11 @@ const REGFILTERPINS2 kPins[] = {
 };
 const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, kPins, nullptr};
 
-// The property page joins this table when it exists.
 const dshow::FactoryEntry kClasses[] = {
     {L"Orvant Filter", &orvant::CLSID_OverlayFilter, dshow::CreateInstance<orvant::OverlayFilter>,
      &kFilterSetup},
+    {L"Orvant Filter Properties", &orvant::CLSID_OverlayPropertyPage,
+     dshow::CreateInstance<orvant::OverlayPropertyPage>, nullptr},
 };
 
 }  // namespace
