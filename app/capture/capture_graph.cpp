@@ -279,6 +279,14 @@ HRESULT ControlCaptureStream(const REFERENCE_TIME* start, const REFERENCE_TIME* 
                                           const_cast<REFERENCE_TIME*>(stop), 0, 0);
 }
 
+// StopWhenReady may return while the graph is still stopping (Wine's does
+// under load), and the multiplexer writes its header and index during its
+// stop: tearing down then would cut the file's end off. Stop waits.
+void StopGraph(IMediaControl* control) {
+    control->StopWhenReady();
+    control->Stop();
+}
+
 void ArmFailedStartRestart() {
     ArmRestartCountdown(kRestartAfterFailedStart, RestartAction::kRecord);
 }
@@ -430,7 +438,7 @@ int StopPreview() {
     CaptureState& s = State();
     if (!s.previewing || !s.mediaControl)
         return 0;
-    s.mediaControl->StopWhenReady();
+    StopGraph(s.mediaControl.Get());
     s.previewing = false;
     TearDownGraph();
     return 1;
@@ -501,7 +509,7 @@ int StopRecording() {
     if (!s.mediaControl)
         return 0;
     std::wstring file = CurrentFile();
-    s.mediaControl->StopWhenReady();
+    StopGraph(s.mediaControl.Get());
     TearDownGraph();
     // A segment that never got a frame (a camera that would not start) is
     // no recording; it would only take a place under the file limit.
