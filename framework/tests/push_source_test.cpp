@@ -182,7 +182,10 @@ TEST_F(PushSourceTest, EndsTheStreamOrReportsItsFailure) {
     for (int i = 0; i < 200 && sink->end_of_streams() == 0; ++i)
         Sleep(10);
     EXPECT_EQ(sink->end_of_streams(), 1);
-    EXPECT_EQ(sink->Samples().size(), 3u);
+    // A frame whose time has passed is skipped, not sent late: on a busy
+    // machine fewer than the three may arrive, never more.
+    EXPECT_GE(sink->Samples().size(), 1u);
+    EXPECT_LE(sink->Samples().size(), 3u);
     ASSERT_EQ(CallWithin(10000, "Stop", [&] { return graph.control->Stop(); }), S_OK);
 
     source->pin().end_at = -1;
