@@ -16,9 +16,9 @@ RES = os.path.join(HERE, "..", "res")
 sys.path.insert(0, RES)
 import importlib.util  # noqa: E402
 
-spec = importlib.util.spec_from_file_location("order", os.path.join(RES, "png-palette-order.py"))
-order = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(order)
+loader_entry = importlib.util.spec_from_file_location("order", os.path.join(RES, "png-palette-order.py"))
+order = importlib.util.module_from_spec(loader_entry)
+loader_entry.loader.exec_module(order)
 
 ORIGINS = [(15, 4), (78, 0), (156, 0), (230, 0), (310, 1), (392, 0), (464, 0), (540, 0), (590, 0)]
 failures = []
