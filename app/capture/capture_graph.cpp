@@ -279,11 +279,13 @@ HRESULT ControlCaptureStream(const REFERENCE_TIME* start, const REFERENCE_TIME* 
                                           const_cast<REFERENCE_TIME*>(stop), 0, 0);
 }
 
-// StopWhenReady may return while the graph is still stopping (Wine's does
-// under load), and the multiplexer writes its header and index during its
-// stop: tearing down then would cut the file's end off. Stop waits.
+// Stop, not StopWhenReady: StopWhenReady returns before the graph has
+// stopped when a renderer has not cued yet, and finishes the stop later on a
+// worker thread. The graph outlives the segment, so that late stop would hit
+// the next segment's graph while it starts, and the file writer would reopen
+// (and empty) a file the multiplexer is still writing. Stop returns once the
+// multiplexer has written its header and index.
 void StopGraph(IMediaControl* control) {
-    control->StopWhenReady();
     control->Stop();
 }
 
