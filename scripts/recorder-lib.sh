@@ -57,3 +57,40 @@ avi_probe() {
 avi_frame_png() {
     ffmpeg -v error -y -i "$1" -vf "select=eq(n\\,$2),format=rgb24" -frames:v 1 "$3" 2>/dev/null
 }
+
+# --- Checks shared by the scenario scripts ---------------------------------
+
+failures=0
+# check <what> <command...>: runs the command and counts a failure.
+check() {
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+# wait_for <seconds> '<command>': evaluates the command twice a second.
+wait_for() {
+    local n=$(($1 * 2)); shift
+    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
+    return 1
+}
+
+# checks_end: ends the session and exits with the result of the checks.
+checks_end() {
+    wine_session_end
+    [ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
+    echo "all checks passed"
+    exit 0
+}
+
+avis() { find "$1" -maxdepth 1 -name '*.avi' 2>/dev/null | sort; }
+count() { avis "$1" | wc -l; }
+size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+
+# recorder_send <bin> <instance> <word>: a command word through vistrel-send.
+recorder_send() { wine_exec 30 "$1/vistrel-send.exe" --instance "$2" "$3" >/dev/null 2>&1; }
+
+# x_geometry <X window id>: "x y width height" of its client area.
+x_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
+}

@@ -11,20 +11,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../scripts/recorder-lib.sh"
 bin=$(cd "$1" && pwd)
 root=${VISTREL_WINE_ROOT:-$bin/../wine}
-failures=0
-check() {
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-avis() { find "$1" -maxdepth 1 -name '*.avi' 2>/dev/null | sort; }
-count() { avis "$1" | wc -l; }
 frames_of() { local w h f; read -r w h f <<<"$(avi_probe "$1")"; [[ ${f:-} =~ ^[0-9]+$ ]] && echo "$f" || echo 0; }
-send() { wine_exec 30 "$bin/vistrel-send.exe" --instance 1 "$1" >/dev/null 2>&1; }
-wait_for() {
-    local n=$(($1 * 2)); shift
-    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
-    return 1
-}
+send() { recorder_send "$bin" 1 "$1"; }
 # A file that holds frames once the recorder has finished it.
 newest_grows() {
     local f s; f=$(avis "$1" | tail -1)
@@ -101,6 +89,4 @@ stop_recorder
 check "the recorder ends normally" [ $? -eq 0 ]
 check "the recording is readable" test "$(frames_of "$(avis "$cap" | head -1)")" -ge 10
 
-wine_session_end
-[ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
-echo "all checks passed"
+checks_end

@@ -11,21 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "$1" && pwd)
 track=$(realpath "$2")
 root=${VISTREL_WINE_ROOT:-$bin/../wine}
-failures=0
-check() {
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-avis() { find "$1" -maxdepth 1 -name '*.avi' | sort; }
-count() { avis "$1" | wc -l; }
-size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
-send() { wine_exec 30 "$bin/vistrel-send.exe" --instance 1 "$1" >/dev/null 2>&1; }
-# wait_for <seconds> '<command>': evaluates the command twice a second.
-wait_for() {
-    local n=$(($1 * 2)); shift
-    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
-    return 1
-}
+send() { recorder_send "$bin" 1 "$1"; }
 
 wine_session_begin "$root" || exit 125
 work=$WINE_SESSION_DIR/work
@@ -138,6 +124,4 @@ echo "pixels differing: corner rows ${top}%, bar rows ${middle}%"
 check "the overlay's corner texts are in the recorded picture" [ "$top" -ge 3 ]
 check "the rest of the picture is the camera's" test "$middle" -ge 0 -a "$middle" -le 1
 
-wine_session_end
-[ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
-echo "all checks passed"
+checks_end

@@ -7,23 +7,15 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../scripts/winelib.sh"
+. "$here/../../../scripts/recorder-lib.sh"
 bin=$(cd "$1" && pwd)
 root=${VISTREL_WINE_ROOT:-$bin/../wine}
-failures=0
-check() {
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 
 wine_session_begin "$root" || exit 125
 key='HKCU\Software\Halvorix\Vistrel4'
 title='Halvorix - Vistrel 4'
 reg() { wine_exec 60 reg "$@" 2>/dev/null | tr -d '\r'; }
-# The client area in X: "x y width height".
-geometry() {
-    xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-        /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
-}
+geometry() { x_geometry "$id"; }
 drag() {  # drag from client point $1,$2 by ten steps of 10,8
     xdotool mousemove --window "$id" "$1" "$2" mousedown 1
     for _ in 1 2 3 4 5 6 7 8 9 10; do xdotool mousemove_relative 10 8; sleep 0.05; done
@@ -89,6 +81,4 @@ check "the dragged place is stored" grep -qE "^ +WindowPosition +REG_BINARY +$(p
     '%02X%02X0000%02X%02X0000' $(((dx - 3) & 255)) $(((dx - 3) >> 8)) $(((dy - 3) & 255)) \
     $(((dy - 3) >> 8)))40010000F0000000$" <<<"$out"
 
-wine_session_end
-[ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
-echo "all checks passed"
+checks_end
