@@ -302,19 +302,30 @@ void ReadSelection(HWND dialog, int id, uint32_t& setting) {
 
 void Command(HWND dialog, int id, int code) {
     static_assert(kSelectionChange == CBN_SELCHANGE);
-    if (NeedsGraphRebuild(id, code))
-        gGraphChanged = true;
     bool selectionChange = code == CBN_SELCHANGE;
+    auto rebuildIf = [&](bool valueChanged) {
+        if (NeedsGraphRebuild(id, code, valueChanged))
+            gGraphChanged = true;
+    };
+    // The device and input lists decide below, once their value is read.
+    if (id != IDC_SETTINGS_VIDEO_DEVICE && id != IDC_SETTINGS_VIDEO_INPUT)
+        rebuildIf(true);
     switch (id) {
-        case IDC_SETTINGS_VIDEO_DEVICE:
+        case IDC_SETTINGS_VIDEO_DEVICE: {
+            std::string before = gSettings.tvVideoDevice;
             CopyText(gSettings.tvVideoDevice, ItemText(dialog, id, 255));
+            rebuildIf(before != gSettings.tvVideoDevice);
             return;
+        }
         case IDC_SETTINGS_AUDIO_DEVICE:
             CopyText(gSettings.tvAudioDevice, ItemText(dialog, id, 255));
             return;
-        case IDC_SETTINGS_VIDEO_INPUT:
+        case IDC_SETTINGS_VIDEO_INPUT: {
+            uint32_t before = gSettings.input;
             ReadSelection(dialog, id, gSettings.input);
+            rebuildIf(before != gSettings.input);
             return;
+        }
         case IDC_SETTINGS_VIDEO_CODEC:
         case IDC_SETTINGS_AUDIO_CODEC:
             if (!selectionChange)

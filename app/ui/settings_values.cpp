@@ -184,10 +184,11 @@ FieldProblem JoinCaptureFolder(std::string_view folder, std::string_view fileNam
     return FieldProblem::kOk;
 }
 
-bool NeedsGraphRebuild(int controlId, int notification) {
+bool NeedsGraphRebuild(int controlId, int notification, bool valueChanged) {
     switch (controlId) {
         case IDC_SETTINGS_VIDEO_DEVICE:
         case IDC_SETTINGS_VIDEO_INPUT:
+            return valueChanged;
         case IDC_SETTINGS_ENABLE_GPS:
             return true;
         case IDC_SETTINGS_RESOLUTION:

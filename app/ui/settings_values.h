@@ -62,10 +62,11 @@ FieldProblem JoinCaptureFolder(std::string_view folder, std::string_view fileNam
 // A combo box's notification that its selection changed (CBN_SELCHANGE).
 inline constexpr int kSelectionChange = 1;
 // Whether this notification of a settings dialog control changes what the
-// capture graph is built from: the video device and input on any
-// notification (focus changes included), the format and rate on a selection
-// change, and the overlay switch.
-bool NeedsGraphRebuild(int controlId, int notification);
+// capture graph is built from: the video device and input when their value
+// changed (the lists also report focus changes, which alone must not stop a
+// running recording), the format and rate on a selection change, and the
+// overlay switch.
+bool NeedsGraphRebuild(int controlId, int notification, bool valueChanged);
 
 // The answer the dialog gives for a refused text; `field` names the field.
 std::string ProblemText(FieldProblem problem, std::string_view field);

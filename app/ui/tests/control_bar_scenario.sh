@@ -16,24 +16,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "$1" && pwd)
 shots=${2:-}
 root=${VISTREL_WINE_ROOT:-$bin/../wine}
-failures=0
-check() {
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-wait_for() {
-    local n=$(($1 * 2)); shift
-    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
-    return 1
-}
 
 wine_session_begin "$root" || exit 125
 work=$WINE_SESSION_DIR/work
-mkdir -p "$work/cap"
+mkdir -p "$work/cap" "$work/archive"
 check "the test camera registers" wine_exec 60 regsvr32 /s "$(wine_path "$bin/testcam.dll")"
 # Preview at 320x240 (shown also while recording), a 60-second limit, the
 # main window at 40,40 sized 640x480.
-recorder_plant 6 "$(wine_path "$work/cap")\\Capture" 60 $((0x009)) Resolution2=1
+recorder_plant 6 "$(wine_path "$work/cap")\\Capture" 60 $((0x009)) Resolution2=1 \
+    "Archive=$(wine_path "$work/archive"):"
 recorder_rate30 6
 recorder_reg add "$(recorder_key 6)" /v WindowPosition /t REG_BINARY \
     /d 2800000028000000${w_hex:=80020000}e0010000 /f
@@ -47,18 +38,23 @@ check "the recorder's window is shown" [ -n "$id" ]
 [ -n "$id" ] || { wine_session_end; exit 1; }
 sleep 3  # the preview starts
 
-# "x y width height" of an X window.
-geometry() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-        /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
-}
-read -r mx my mw mh <<<"$(geometry "$id")"
+read -r mx my mw mh <<<"$(x_geometry "$id")"
 echo "main window: $mx $my $mw $mh"
-# X shows the client area, inside a 3-pixel sizing border. The bar covers the
-# outer window less 4 pixels at the sides, 7 at the top (no caption) and 5 at
-# the bottom.
-ox=$((mx - 3)) oy=$((my - 3)) ow=$((mw + 6)) oh=$((mh + 6))
-bx=$((ox + 4)) by=$((oy + 7)) bw=$((ow - 8)) bh=$((oh - 12))
+# The bar over a main window without caption: its outer rectangle less 4
+# pixels at the sides, 7 at the top and 5 at the bottom. X shows the client
+# area, inside a 3-pixel sizing border while the window has one.
+# place_bar <outer x> <outer y> <outer width> <outer height>
+place_bar() {
+    bx=$(($1 + 4)) by=$(($2 + 7)) bw=$(($3 - 8)) bh=$(($4 - 12))
+    W=$bw H=$bh
+    # Where the layout puts each button, relative to the bar.
+    declare -gA at=(
+        [record]="4 3" [frame]="$((W - 244)) 3" [minimise]="$((W - 192)) 3"
+        [fullscreen]="$((W - 124)) 3" [exit]="$((W - 62)) 3" [archive]="6 $((H - 60))"
+        [settings]="$((W / 2 - 16)) $((H - 60))" [preview]="$((W - 210)) $((H - 62))"
+        [time]="$((W - 120)) $((H - 47))")
+}
+place_bar $((mx - 3)) $((my - 3)) $((mw + 6)) $((mh + 6))
 bar_shown() {
     xwininfo -root -tree | grep -qE "^ +0x[0-9a-f]+ .* ${bw}x${bh}\+${bx}\+${by} +\+"
 }
@@ -74,13 +70,6 @@ screenshot() { import -window root "$shot" 2>/dev/null; }
 # pixel <x> <y>: "r,g,b" of the last screenshot.
 pixel() { convert "$shot" -format "%[fx:int(255*u.r)],%[fx:int(255*u.g)],%[fx:int(255*u.b)]" \
     -crop "1x1+$1+$2" info:- 2>/dev/null; }
-# Where the layout puts a button, absolute: "x y".
-W=$bw H=$bh
-declare -A at=(
-    [record]="4 3" [frame]="$((W - 244)) 3" [minimise]="$((W - 192)) 3"
-    [fullscreen]="$((W - 124)) 3" [exit]="$((W - 62)) 3" [archive]="6 $((H - 60))"
-    [settings]="$((W / 2 - 16)) $((H - 60))" [preview]="$((W - 210)) $((H - 62))"
-    [time]="$((W - 120)) $((H - 47))")
 # button_pixel <button> <dx> <dy>: a pixel of a button.
 button_pixel() {
     local x y; read -r x y <<<"${at[$1]}"
@@ -147,6 +136,98 @@ sleep 2
 screenshot
 check "the record button stops the recording" [ "$(stat -c %s "$avi")" = "$size" ]
 check "and shows the red dot again" [ "$(button_pixel record 18 18)" = $grey ]
+read -r w h frames <<<"$(avi_probe "$avi")"
+check "the segment is a readable recording (${frames:-0} frames)" [ "${frames:-0}" -ge 30 ]
+
+# picture: "lit" when the middle of the main window shows the test pattern,
+# "dark" when it is the window's black background.
+picture() {
+    import -window root "$shot" 2>/dev/null
+    convert "$shot" -crop "120x60+$((mx + mw / 2 - 60))+$((my + mh / 2 - 30))" -colorspace gray \
+        -format '%[fx:mean>0.08 ? 1 : 0] %[fx:standard_deviation>0.04 ? 1 : 0]' info:- 2>/dev/null |
+        awk '{print ($1 || $2) ? "lit" : "dark"}'
+}
+check "the preview shows the test pattern" [ "$(picture)" = lit ]
+click_button preview 43 33
+check "the preview button stops the idle preview" wait_for 5 '[ "$(picture)" = dark ]'
+click_button preview 43 33
+check "and starts it again" wait_for 10 '[ "$(picture)" = lit ]'
+
+# The frame button drops the sizing border and keeps the outer rectangle.
+click_button frame 8 29
+check "the frame button removes the sizing border" \
+    wait_for 5 '[ "$(x_geometry "$id")" = "$((mx - 3)) $((my - 3)) $((mw + 6)) $((mh + 6))" ]'
+check "the bar stays over the window" bar_shown
+click_button frame 8 29
+check "and a second click brings it back" wait_for 5 '[ "$(x_geometry "$id")" = "$mx $my $mw $mh" ]'
+
+# Full screen covers the monitor; the bar follows, and its full-screen button
+# puts the window back where it was.
+read -r sw sh <<<"$(xwininfo -root | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')"
+click_button fullscreen 10 38
+check "the full-screen button covers the monitor" wait_for 5 '[ "$(x_geometry "$id")" = "0 0 $sw $sh" ]'
+place_bar 0 0 "$sw" "$sh"
+check "the bar covers the full-screen window" wait_for 5 bar_shown
+sleep 1
+click_button fullscreen 10 38
+check "a second click restores the window" wait_for 5 '[ "$(x_geometry "$id")" = "$mx $my $mw $mh" ]'
+place_bar $((mx - 3)) $((my - 3)) $((mw + 6)) $((mh + 6))
+check "the bar follows it back" wait_for 5 bar_shown
+sleep 1
+
+# While recording, the preview button hides and shows the picture, and the
+# archive button moves the newest recording away while recording goes on.
+click_button record 30 30
+check "recording starts again" wait_for 15 '[ "$(count "$work/cap")" -ge 2 ]'
+sleep 3
+click_button preview 43 33
+check "the preview button hides the picture while recording" wait_for 5 '[ "$(picture)" = dark ]'
+click_button preview 43 33
+check "and shows it again" wait_for 5 '[ "$(picture)" = lit ]'
+# The settings button opens the dialog; closed without a change (the camera
+# list, opened and closed, reports focus changes) it leaves the recording
+# running.
+click_button settings 44 30
+check "the settings button opens the settings dialog" \
+    wait_for 10 "xdotool search --name '^Settings' >/dev/null 2>&1"
+read -r lx ly < <(wine_exec 30 "$bin/settings-probe.exe" where 1015 2>/dev/null | tr -d '\r')
+xdotool mousemove "${lx:-0}" "${ly:-0}" click 1  # the camera list opens
+sleep 1
+xdotool key Escape  # and closes unchanged
+sleep 0.5
+xdotool key Escape
+check "Escape closes it" wait_for 10 "! xdotool search --name '^Settings' >/dev/null 2>&1"
+check "and the bar is still there" bar_shown
+sleep 2  # a stopped multiplexer would have written its index by now
+newest=$(avis "$work/cap" | tail -1)
+grown=$(size_of "$newest")
+check "the recording goes on" wait_for 5 '[ "$(size_of "$newest")" -gt "$grown" ]'
+click_button archive 32 40
+check "the archive button moves recordings to the archive folder" \
+    wait_for 15 '[ "$(count "$work/archive")" -ge 1 ]'
+check "and recording goes on in a new segment" \
+    wait_for 15 '[ -n "$(find "$work/cap" -name "*.avi" -newer "$(avis "$work/archive" | tail -1)" -size +0)" ]'
+sleep 2
+screenshot
+check "the record button still shows recording" [ "$(button_pixel record 21 21)" = $red ]
+click_button record 30 30
+sleep 2
+
+# Minimise takes the bar away at once; "Restore" from a script brings the
+# window back, and a click the bar.
+# Without a window manager X shows no change: ask the window itself.
+click_button minimise 10 43
+check "the minimise button minimises the window" \
+    wait_for 5 'wine_exec 30 "$bin/settings-probe.exe" iconic "$title" >/dev/null 2>&1'
+check "and closes the bar" no_bar
+send() { recorder_send "$bin" 6 "$1"; }
+send Restore
+check "Restore shows the window again" \
+    wait_for 10 '! wine_exec 30 "$bin/settings-probe.exe" iconic "$title" >/dev/null 2>&1'
+sleep 1
+xdotool mousemove --window "$id" 300 300 click 1
+check "a click opens the bar again" wait_for 5 bar_shown
+sleep 1
 # Idle, the time display steps the limit: 60 -> 1800 -> 3600.
 click_button time 40 15
 sleep 0.5
@@ -161,9 +242,10 @@ limit=$(wine_exec 60 reg query "$(recorder_key 6)" /v CapSeconds 2>/dev/null | t
     awk '/CapSeconds/ {print $3}')
 check "two clicks on the idle time display, none while recording, set 3600 ($limit)" \
     [ "$limit" = 0xe10 ]
-read -r w h frames <<<"$(avi_probe "$avi")"
-check "the segment is a readable recording (${frames:-0} frames)" [ "${frames:-0}" -ge 30 ]
+for f in $(avis "$work/archive"); do
+    read -r w h frames <<<"$(avi_probe "$f")"
+    check "the archived $(basename "$f") is a readable recording (${frames:-0} frames)" \
+        [ "${frames:-0}" -ge 1 ]
+done
 
-wine_session_end
-[ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
-echo "all checks passed"
+checks_end

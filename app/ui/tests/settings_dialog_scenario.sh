@@ -14,21 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "$1" && pwd)
 shots=${2:-}
 root=${VISTREL_WINE_ROOT:-$bin/../wine}
-failures=0
-check() {
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 probe() { wine_exec 30 "$bin/settings-probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 reg() { wine_exec 60 reg "$@" 2>/dev/null | tr -d '\r'; }
-avis() { find "$1" -maxdepth 1 -name '*.avi' | sort; }
-size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
-# wait_for <seconds> '<command>': evaluates the command twice a second.
-wait_for() {
-    local n=$(($1 * 2)); shift
-    while [ "$n" -gt 0 ]; do eval "$*" && return 0; sleep 0.5; n=$((n - 1)); done
-    return 1
-}
 open_settings() {  # right click on the picture of window $1
     xdotool mousemove --window "$1" 120 150 click 3
     wait_for 10 "xdotool search --name '^Settings' >/dev/null 2>&1"
@@ -179,6 +166,4 @@ wine_exec 60 "$bin/vistrel-send.exe" --instance $instance Exit
 wait "$recorder"
 check "Exit ends the second recorder with exit code 0" [ $? -eq 0 ]
 
-wine_session_end
-[ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
-echo "all checks passed"
+checks_end

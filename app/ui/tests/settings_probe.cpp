@@ -1,11 +1,13 @@
 // Reads and steers the recorder's open settings dialog from another process,
 // as a user's tools could: lists what its lists and edits hold, picks an
 // entry (the list then notifies its dialog as on a click), and tells where a
-// control is on the screen for xdotool.
+// control is on the screen for xdotool; and tells whether a window is
+// minimised, which X does not show without a window manager.
 //
 //   settings-probe list
 //   settings-probe select <control id> <index>
 //   settings-probe where <control id>
+//   settings-probe iconic <window title>     (exit code 0 when minimised)
 #include <windows.h>
 
 #include <cstdio>
@@ -69,12 +71,16 @@ void ListEdit(HWND dialog, int id) {
 int main(int argc, char** argv) {
     if (argc < 2)
         return 2;
+    std::string command = argv[1];
+    if (command == "iconic" && argc == 3) {
+        HWND window = FindWindowA(nullptr, argv[2]);
+        return window && IsIconic(window) ? 0 : 1;
+    }
     HWND dialog = FindSettings();
     if (!dialog) {
         std::printf("no settings dialog\n");
         return 1;
     }
-    std::string command = argv[1];
     if (command == "list") {
         for (int id : {1015, 1017, 1006, 1016, 1007, 106, 1013})
             ListCombo(dialog, id);

@@ -135,27 +135,30 @@ TEST(Paths, ChosenFolderKeepsTheFileName) {
 
 TEST(GraphRebuild, FollowsWhatTheGraphIsBuiltFrom) {
     constexpr int kSetFocus = 3, kKillFocus = 4, kEditChange = 0x300, kClicked = 0;
-    // Tabbing through the device or input list alone rebuilds.
+    // The device and input lists report focus changes too: only a changed
+    // value rebuilds, so tabbing through them keeps a recording running.
     for (int code : {kSelectionChange, kSetFocus, kKillFocus}) {
-        EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_VIDEO_DEVICE, code));
-        EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_VIDEO_INPUT, code));
-        EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_AUDIO_DEVICE, code));
-        EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_VIDEO_CODEC, code));
-        EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_AUDIO_CODEC, code));
+        for (int list : {IDC_SETTINGS_VIDEO_DEVICE, IDC_SETTINGS_VIDEO_INPUT}) {
+            EXPECT_TRUE(NeedsGraphRebuild(list, code, true)) << list;
+            EXPECT_FALSE(NeedsGraphRebuild(list, code, false)) << list;
+        }
+        for (int list :
+             {IDC_SETTINGS_AUDIO_DEVICE, IDC_SETTINGS_VIDEO_CODEC, IDC_SETTINGS_AUDIO_CODEC})
+            EXPECT_FALSE(NeedsGraphRebuild(list, code, true)) << list;
     }
-    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_RESOLUTION, kSelectionChange));
-    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_FRAME_RATE, kSelectionChange));
-    EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_RESOLUTION, kSetFocus));
-    EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_FRAME_RATE, kKillFocus));
-    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_ENABLE_GPS, kClicked));
+    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_RESOLUTION, kSelectionChange, true));
+    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_FRAME_RATE, kSelectionChange, true));
+    EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_RESOLUTION, kSetFocus, true));
+    EXPECT_FALSE(NeedsGraphRebuild(IDC_SETTINGS_FRAME_RATE, kKillFocus, true));
+    EXPECT_TRUE(NeedsGraphRebuild(IDC_SETTINGS_ENABLE_GPS, kClicked, true));
     for (int box :
          {IDC_SETTINGS_RECORD_PREVIEW, IDC_SETTINGS_START_RECORDING, IDC_SETTINGS_MULTI_FILE,
           IDC_SETTINGS_START_MINIMIZED, IDC_SETTINGS_ALWAYS_ON_TOP, IDC_SETTINGS_LOCK_ASPECT})
-        EXPECT_FALSE(NeedsGraphRebuild(box, kClicked)) << box;
+        EXPECT_FALSE(NeedsGraphRebuild(box, kClicked, true)) << box;
     for (int edit : {IDC_SETTINGS_CAPTURE_PATH, IDC_SETTINGS_ARCHIVE_PATH, IDC_SETTINGS_TIME_LIMIT,
                      IDC_SETTINGS_FILE_LIMIT, IDC_SETTINGS_GB_LIMIT})
-        EXPECT_FALSE(NeedsGraphRebuild(edit, kEditChange)) << edit;
-    EXPECT_FALSE(NeedsGraphRebuild(1, kClicked));  // OK
+        EXPECT_FALSE(NeedsGraphRebuild(edit, kEditChange, true)) << edit;
+    EXPECT_FALSE(NeedsGraphRebuild(1, kClicked, true));  // OK
 }
 
 TEST(Answers, NameTheFieldAndSayNothingWhenFine) {
