@@ -31,7 +31,7 @@ instance=6
 key=$(recorder_key $instance)
 title="Halvorix - Vistrel $instance"
 # The folders as a user's would be (the first one does not exist yet).
-recorder_plant $instance 'C:\Video\Capture' 60 $((0x8)) Resolution2=0 FileLimit=3 'Archive=C:\Archive:'
+recorder_plant $instance 'C:\Video\Capture' 60 $((0x408)) Resolution2=0 FileLimit=3 'Archive=C:\Archive:'
 mkdir -p "$WINEPREFIX/drive_c/Archive"
 echo not a folder >"$work/clip.txt"
 recorder_rate30 $instance
@@ -109,6 +109,24 @@ typed=$(probe list | grep '^edit 1001 ')
 echo "$typed"
 check "the archive edit holds what was typed" [ "$typed" = "edit 1001 $(wine_path "$work/clip.txt")" ]
 retype 1001 'C:\Archive'
+
+# The dialog's buttons open their windows over it, and Escape closes them
+# without changing anything: "GPS..." the overlay's page, the capture
+# folder's "..." the folder browser.
+# opens <control id> <title pattern> <what>
+opens() {
+    local x y
+    read -r x y < <(probe where "$1")
+    xdotool mousemove "${x:-0}" "${y:-0}" click 1
+    check "$3 opens" wait_for 10 "xdotool search --name '$2' >/dev/null 2>&1"
+    sleep 0.5
+    xdotool key Escape
+    check "and Escape closes it" wait_for 10 "! xdotool search --name '$2' >/dev/null 2>&1"
+    sleep 0.5
+}
+opens 40011 'Propert' "GPS... with the overlay's property page"
+opens 1026 'Browse|Folder' "the capture folder's browse button with the folder browser"
+check "the settings dialog is still open" bash -c "xdotool search --name '^Settings' >/dev/null 2>&1"
 xdotool key Return
 for _ in $(seq 50); do xdotool search --name '^Settings' >/dev/null 2>&1 || break; sleep 0.2; done
 check "OK closes the dialog" bash -c "! xdotool search --name '^Settings' >/dev/null 2>&1"
