@@ -1,6 +1,6 @@
 // A second process for the cross-process tests: plays the recorder's side of
-// the overlay text block (claim it, offer it to a filter) or keeps a reader
-// attached, as a separate program would.
+// the overlay text block (claim it, offer it to a filter), as a separate
+// program would.
 #include <windows.h>
 
 #include <cstdio>
@@ -34,15 +34,6 @@ int OsdOwner(int instance, bool offer, int seconds) {
     return 0;
 }
 
-int GpsReader(int seconds) {
-    telemetry::TelemetryReader reader;
-    reader.Poll();
-    std::printf("gps %d obd %d\n", reader.hasGps() ? 1 : 0, reader.hasObd() ? 1 : 0);
-    std::fflush(stdout);
-    Sleep(seconds * 1000);
-    return reader.hasGps() ? 0 : 3;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,10 +44,6 @@ int main(int argc, char** argv) {
         return OsdOwner(a, false, seconds);
     if (mode == "osd-offer")
         return OsdOwner(a, true, seconds);
-    if (mode == "gps-reader")
-        return GpsReader(seconds);
-    std::fprintf(
-        stderr,
-        "usage: telemetry_peer osd-owner|osd-offer INSTANCE SECONDS | gps-reader 0 SECONDS\n");
+    std::fprintf(stderr, "usage: telemetry_peer osd-owner|osd-offer INSTANCE SECONDS\n");
     return 2;
 }

@@ -1,4 +1,4 @@
-// Layouts against hand-made byte images, and the protocol rules over memory.
+// The protocol rules over raw memory, and the texts of the records.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,90 +17,14 @@ void Put(std::vector<uint8_t>& image, size_t offset, T value) {
     std::memcpy(image.data() + offset, &value, sizeof(T));
 }
 
-TEST(RecordLayout, GpsRecordReadsFromHandMadeImage) {
-    std::vector<uint8_t> image(kGpsRecordSize, 0);
-    image[0] = 1;  // PublisherActive
-    image[1] = 1;  // FixValid
-    image[4] = 3;  // UserCount
-    image[20] = 0xEA;
-    image[21] = 0x07;  // year 2026
-    image[34] = 0x2C;
-    image[35] = 0x01;  // milliseconds 300
-    image[36] = 0x00;
-    image[37] = 0x00;
-    image[38] = 0x4E;
-    image[39] = 0x42;             // 51.5f
-    image[44] = 0x02;             // FixQuality 2
-    image[76] = 9;                // SatellitesUsed
-    image[78] = 3;                // FixState 3D
-    image[79] = 11;               // SatellitesInView
-    image[80 + 11] = 32;          // last used PRN
-    image[92 + 8 * 11 + 6] = 45;  // Satellites[11].SignalToNoise
-    image[188] = 0x00;
-    image[189] = 0x00;
-    image[190] = 0x48;
-    image[191] = 0x41;  // 12.5f knots
-    std::memcpy(&image[216], "XPRT", 4);
-
-    GpsSharedRecord r;
-    ASSERT_TRUE(SnapshotGps(image, r));
-    EXPECT_EQ(r.PublisherActive, 1);
-    EXPECT_EQ(r.FixValid, 1);
-    EXPECT_EQ(r.UserCount, 3);
-    EXPECT_EQ(r.FixTime.Year, 2026);
-    EXPECT_EQ(r.FixTime.Milliseconds, 300);
-    EXPECT_FLOAT_EQ(r.Latitude, 51.5f);
-    EXPECT_EQ(r.FixQuality, 2);
-    EXPECT_EQ(r.SatellitesUsed, 9);
-    EXPECT_EQ(r.FixState, kFix3D);
-    EXPECT_EQ(r.SatellitesInView, 11);
-    EXPECT_EQ(r.UsedPrns[11], 32);
-    EXPECT_EQ(r.Satellites[11].SignalToNoise, 45);
-    EXPECT_FLOAT_EQ(r.SpeedKnots, 12.5f);
-    EXPECT_EQ(r.Signature, kGpsSignature);
-}
-
-TEST(RecordLayout, ObdAndOsdFieldsSitWhereOtherProgramsWriteThem) {
+// Where each field sits is fixed by the static assertions beside the layouts.
+TEST(RecordLayout, ReadersTakeTheLowSixteenBitsOfAPidSlotAndNoSlotBeyond) {
     std::vector<uint8_t> obd(kObdMinSize, 0);
-    obd[2] = kLinkWorking;
-    Put<uint32_t>(obd, 40, 0x3000);
     Put<uint32_t>(obd, 120, 0x1A2B3C4D);  // PID 0x0C, engine speed slot
-    Put<uint32_t>(obd, 124, 88);          // PID 0x0D, km/h
-    Put<uint32_t>(obd, 9736, 123456);
-    Put<uint16_t>(obd, 9748, 2950);
-    Put<uint16_t>(obd, 9750, 3110);
     ObdSharedRecord o;
     ASSERT_TRUE(SnapshotObd(obd, o));
-    EXPECT_EQ(o.LinkState, kLinkWorking);
-    EXPECT_EQ(o.RequestedPids, 0x3000u);
-    EXPECT_EQ(PidValue(o, kPidEngineRpm), 0x3C4D);  // readers take the low 16 bits
-    EXPECT_EQ(PidValue(o, kPidVehicleSpeed), 88);
-    EXPECT_EQ(PidValue(o, 40), 0);  // no slot beyond the 32 PIDs
-    EXPECT_EQ(o.Odometer, 123456u);
-    EXPECT_EQ(o.StMpg, 2950);
-    EXPECT_EQ(o.LtMpg, 3110);
-
-    std::vector<uint8_t> osd(kOsdBlockSize, 0);
-    Put<int16_t>(osd, 0, 1280);
-    Put<int16_t>(osd, 2, 720);
-    Put<int16_t>(osd, 148 + 2 * 68, -10);     // TextLines[2].X
-    Put<int16_t>(osd, 148 + 2 * 68 + 2, 40);  // TextLines[2].Y
-    std::memcpy(&osd[148 + 2 * 68 + 4], "Unit 7", 6);
-    std::memcpy(&osd[696], "Bus 12", 6);
-    osd[760] = 2;
-    osd[761] = 5;
-    osd[762] = 1;
-    OverlaySettings s;
-    ASSERT_TRUE(SnapshotOsd(osd, s));
-    EXPECT_EQ(s.FrameWidth, 1280);
-    EXPECT_EQ(s.FrameHeight, 720);
-    EXPECT_EQ(s.TextLines[2].X, -10);
-    EXPECT_EQ(s.TextLines[2].Y, 40);
-    EXPECT_EQ(FieldText(s.TextLines[2].Text), "Unit 7");
-    EXPECT_EQ(FieldText(s.Custom), "Bus 12");
-    EXPECT_EQ(s.UserCount, 2);
-    EXPECT_EQ(s.InstanceNumber, 5);
-    EXPECT_EQ(s.ClaimFlag, 1);
+    EXPECT_EQ(PidValue(o, kPidEngineRpm), 0x3C4D);
+    EXPECT_EQ(PidValue(o, 40), 0);
 }
 
 TEST(RecordProtocol, CountsWrapUpAndNeverGoBelowZero) {

@@ -104,7 +104,7 @@ TEST_F(CameraTest, StreamConfigReportsEveryCapability) {
     ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
     ASSERT_EQ(count, 8);
     ASSERT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
-    bool seen[2][4] = {};
+    // Which sizes and depths they are is the native camera modes test's.
     for (int i = 0; i < count; ++i) {
         AM_MEDIA_TYPE* type = nullptr;
         VIDEO_STREAM_CONFIG_CAPS caps{};
@@ -119,13 +119,7 @@ TEST_F(CameraTest, StreamConfigReportsEveryCapability) {
         EXPECT_EQ(caps.MaxOutputSize.cy, g->height);
         EXPECT_EQ(caps.MinFrameInterval, 333333);  // 30 frames per second
         EXPECT_EQ(caps.MaxFrameInterval, 666666);  // 15
-        int size_index = g->width == 320 ? 0 : g->width == 640 ? 1 : g->width == 1280 ? 2 : 3;
-        seen[g->bit_count == 32][size_index] = true;
         dshow::DeleteMediaType(type);
-    }
-    for (auto& depth : seen) {
-        for (bool s : depth)
-            EXPECT_TRUE(s);
     }
     AM_MEDIA_TYPE* type = reinterpret_cast<AM_MEDIA_TYPE*>(1);
     VIDEO_STREAM_CONFIG_CAPS caps{};
@@ -158,12 +152,9 @@ TEST_F(CameraTest, SetFormatRoundTripsAndRefusesBadFormats) {
         dshow::DeleteMediaType(now);
         return hr == VFW_E_INVALIDMEDIATYPE && unchanged;
     };
+    // Sizes, rates and row orders the camera refuses are the native camera
+    // modes test's; here one of them, and what only the COM call sees.
     EXPECT_TRUE(refused(TypeOf({800, 600, 32, 333333})));  // no such size
-    EXPECT_TRUE(refused(TypeOf({0, 480, 32, 333333})));
-    EXPECT_TRUE(refused(TypeOf({640, -480, 32, 333333})));  // top-down
-    EXPECT_TRUE(refused(TypeOf({-640, 480, 32, 333333})));
-    EXPECT_TRUE(refused(TypeOf({65536, 480, 32, 333333})));
-    EXPECT_TRUE(refused(TypeOf({640, 480, 32, 2000000})));  // 5 frames per second
     EXPECT_TRUE(refused(fwtest::VideoType(MEDIASUBTYPE_RGB24, 640, 480, 32)));
     EXPECT_TRUE(refused(fwtest::VideoType(MEDIASUBTYPE_YUY2, 640, 480, 16)));
     dshow::MediaType short_block = TypeOf({640, 480, 32, 333333});

@@ -90,11 +90,6 @@ TEST(StartupDelayMs, StaggersCopiesButNeverHangs) {
     EXPECT_EQ(StartupDelayMs(-3), 0u);
 }
 
-TEST(WindowTitleFor, IsTheTitleOtherProgramsLookFor) {
-    EXPECT_EQ(WindowTitleFor(1), "Halvorix - Vistrel 1");
-    EXPECT_EQ(WindowTitleFor(INT32_MAX), "Halvorix - Vistrel 2147483647");
-}
-
 TEST(ConstrainAspectRect, SideEdgesSetTheHeightTopAndBottomTheWidth) {
     // 640x480 video, 8x8 frame, right edge dragged to an outer width of 648.
     EdgeRect r{0, 0, 648, 300};

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <set>
 
 namespace vistrel {
 namespace {
@@ -22,59 +21,20 @@ TEST(ControlBarPlacement, CoversTheWindowLessItsMargins) {
     EXPECT_EQ(captioned.height, 240 - 23 - 8);
 }
 
-TEST(ControlBarLayout, ButtonsKeepToTheCornersOfAnyBarSize) {
-    struct Case {
-        int id, x, y;
-    };
-    // 632 x 462 and an odd width, where the settings button's centring
-    // divides with truncation.
-    for (auto [w, h] : {std::pair{632, 462}, std::pair{313, 221}}) {
-        const Case cases[] = {{kBarRecord, 4, 3},
-                              {kBarWindowFrame, w - 244, 3},
-                              {kBarMinimise, w - 192, 3},
-                              {kBarFullScreen, w - 124, 3},
-                              {kBarExit, w - 62, 3},
-                              {kBarArchive, 6, h - 60},
-                              {kBarSettings, w / 2 - 16, h - 60},
-                              {kBarPreview, w - 210, h - 62},
-                              {kBarTimeDisplay, w - 120, h - 47}};
-        std::set<int> seen;
-        for (const Case& c : cases) {
-            BarPoint p{-1, -1};
-            ASSERT_TRUE(ControlPosition(c.id, w, h, &p)) << c.id;
-            EXPECT_EQ(p.x, c.x) << c.id << " in " << w;
-            EXPECT_EQ(p.y, c.y) << c.id << " in " << w;
-            seen.insert(c.id);
-        }
-        for (int id : kBarControls)
-            EXPECT_EQ(seen.count(id), 1u) << id;
+// Where each button sits and which skin cell it shows are the control bar
+// scenario's checks, pixel by pixel on the real bar; here what no button is.
+TEST(ControlBarLayout, UnknownControlsHaveNoPlaceAndNoCell) {
+    for (int id : kBarControls) {
+        BarPoint p{-1, -1};
+        EXPECT_TRUE(ControlPosition(id, 632, 462, &p)) << id;
     }
     BarPoint untouched{7, 8};
     EXPECT_FALSE(ControlPosition(2, 632, 462, &untouched));
     EXPECT_FALSE(ControlPosition(40006, 632, 462, &untouched));
     EXPECT_EQ(untouched.x, 7);
     EXPECT_EQ(untouched.y, 8);
-}
-
-TEST(ControlBarSkin, EachButtonShowsItsCell) {
-    EXPECT_EQ(SkinCell(kBarSettings, false), 0);
-    EXPECT_EQ(SkinCell(kBarMinimise, true), 1);
-    EXPECT_EQ(SkinCell(kBarFullScreen, false), 2);
-    EXPECT_EQ(SkinCell(kBarRecord, true), 3);
-    EXPECT_EQ(SkinCell(kBarRecord, false), 4);
-    EXPECT_EQ(SkinCell(kBarExit, false), 5);
-    EXPECT_EQ(SkinCell(kBarArchive, false), 6);
-    EXPECT_EQ(SkinCell(kBarWindowFrame, false), 7);
-    EXPECT_EQ(SkinCell(kBarPreview, true), 8);
     EXPECT_EQ(SkinCell(kBarTimeDisplay, false), -1);
     EXPECT_EQ(SkinCell(0, false), -1);
-
-    const BarPoint origins[] = {{15, 4},  {78, 0},  {156, 0}, {230, 0}, {310, 1},
-                                {392, 0}, {464, 0}, {540, 0}, {590, 0}};
-    for (int cell = 0; cell < 9; ++cell) {
-        EXPECT_EQ(SkinCellOrigin(cell).x, origins[cell].x) << cell;
-        EXPECT_EQ(SkinCellOrigin(cell).y, origins[cell].y) << cell;
-    }
     EXPECT_EQ(SkinCellOrigin(9).x, 0);
     EXPECT_EQ(SkinCellOrigin(-1).y, 0);
 
