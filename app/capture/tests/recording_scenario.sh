@@ -81,7 +81,9 @@ check "Record starts a new segment" wait_for 10 '[ "$(avis "$work/cap" | tail -1
 sleep 3
 send Exit
 wait "$recorder"
-check "Exit ends the recorder with exit code 0" [ $? -eq 0 ]
+code=$?
+check "Exit ends the recorder with exit code 0 ($code)" [ $code -eq 0 ] ||
+    grep -v '^ALSA' "$work/recorder.log" | tail -20
 recorder_feeds_end
 unreadable=0
 check "recordings are left in the capture and archive folders" \
