@@ -82,8 +82,8 @@ sleep 3
 send Exit
 wait "$recorder"
 code=$?
-check "Exit ends the recorder with exit code 0 ($code)" [ $code -eq 0 ] ||
-    grep -v '^ALSA' "$work/recorder.log" | tail -20
+check "Exit ends the recorder with exit code 0 ($code)" [ $code -eq 0 ]
+[ $code -eq 0 ] || grep -v '^ALSA' "$work/recorder.log" | tail -20
 recorder_feeds_end
 unreadable=0
 check "recordings are left in the capture and archive folders" \
