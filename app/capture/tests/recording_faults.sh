@@ -24,9 +24,14 @@ start_recorder() {
     wine_exec 200 "$bin/vistrel.exe" 1 >>"$work/recorder.log" 2>&1 &
     recorder=$!
 }
+# stop_recorder: "Exit", then the recorder's exit code; its last output when
+# that is not 0.
 stop_recorder() {
     send Exit
     wait "$recorder"
+    local code=$?
+    [ $code -eq 0 ] || { echo "exit code $code"; grep -v '^ALSA' "$work/recorder.log" | tail -20; }
+    return $code
 }
 
 wine_session_begin "$root" || exit 125

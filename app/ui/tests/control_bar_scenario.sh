@@ -29,7 +29,7 @@ recorder_rate30 6
 recorder_reg add "$(recorder_key 6)" /v WindowPosition /t REG_BINARY \
     /d 2800000028000000${w_hex:=80020000}e0010000 /f
 
-wine_exec 120 "$bin/vistrel.exe" 6 >"$work/recorder.log" 2>&1 &
+wine_exec 270 "$bin/vistrel.exe" 6 >"$work/recorder.log" 2>&1 &
 recorder=$!
 title='Halvorix - Vistrel 6'
 for _ in $(seq 150); do xwininfo -name "$title" 2>/dev/null | grep -q IsViewable && break; sleep 0.2; done
@@ -238,6 +238,7 @@ click_button exit 30 27
 wait "$recorder"
 code=$?
 check "the exit button ends the program with exit code 0 ($code)" [ "$code" -eq 0 ]
+[ "$code" -eq 0 ] || grep -v '^ALSA' "$work/recorder.log" | tail -20
 limit=$(wine_exec 60 reg query "$(recorder_key 6)" /v CapSeconds 2>/dev/null | tr -d '\r' |
     awk '/CapSeconds/ {print $3}')
 check "two clicks on the idle time display, none while recording, set 3600 ($limit)" \
