@@ -106,10 +106,51 @@ wine_session_begin() {
 }
 
 # wine_exec <seconds> <program> [args...]: runs a Windows program, returns its
-# exit code (124 when it had to be ended).
+# exit code (124 when it had to be ended). A program that overstays is shown
+# where its threads wait (on stderr) before it is ended, so a hang in a test
+# says where it hung.
 wine_exec() {
     local secs=$1; shift
-    timeout -k 5 "$secs" "$WINE64" "$@"
+    timeout -k 5 "$secs" "$WINE64" "$@" <&0 &
+    local run=$!
+    (
+        trap 'kill $nap 2>/dev/null; exit 0' TERM
+        sleep $((secs > 20 ? secs - 10 : secs)) &
+        nap=$!
+        wait $nap
+        kill -0 $run 2>/dev/null && wine_backtrace "$1" >&2
+    ) &
+    local watch=$!
+    wait $run
+    local code=$?
+    kill $watch 2>/dev/null
+    wait $watch 2>/dev/null
+    return $code
+}
+
+# wine_backtrace <program>: the stacks of every thread of the running
+# processes whose image name is that program's; frames in the project's own
+# binaries (those beside the program) get their function and line.
+wine_backtrace() {
+    local name dir line module offset base file
+    name=$(basename "${1//\\//}") dir=$(dirname "$1")
+    wine__log "$name overstays; its threads:"
+    printf 'bt all\nquit\n' | WINEDEBUG=-all timeout 60 "$WINE64" winedbg 2>/dev/null |
+        awk -v name="$name" '
+            /^Backtracing for thread/ { keep = index(tolower($0), tolower(name)) > 0 }
+            keep && !/^Wine-dbg>/' | head -400 |
+        while IFS= read -r line; do
+            if [[ $line =~ \ in\ ([A-Za-z0-9_-]+)\ \(\+0x([0-9a-f]+)\) ]]; then
+                module=${BASH_REMATCH[1]} offset=${BASH_REMATCH[2]}
+                file=$(ls "$dir/$module".exe "$dir/$module".dll 2>/dev/null | head -1)
+                if [ -n "$file" ]; then
+                    base=$(x86_64-w64-mingw32-objdump -p "$file" | awk '/^ImageBase/ {print $2}')
+                    line="$line  <- $(x86_64-w64-mingw32-addr2line -f -C -e "$file" \
+                        "$(printf '0x%x' $((0x$base + 0x$offset)))" | paste -sd ' ')"
+                fi
+            fi
+            echo "$line"
+        done
 }
 
 # wine_session_end [keep]: ends this session's wineserver and Xvfb; removes the
