@@ -58,6 +58,23 @@ avi_frame_png() {
     ffmpeg -v error -y -i "$1" -vf "select=eq(n\\,$2),format=rgb24" -frames:v 1 "$3" 2>/dev/null
 }
 
+# differing_pixels <png> <png> <left> <top> <width> <height>: the percentage of
+# pixels of that area that differ clearly between the two pictures (-1 when
+# one cannot be read).
+differing_pixels() {
+    python3 - "$@" <<'PY'
+import subprocess, sys
+def area(png, left, top, w, h):
+    return subprocess.run(["ffmpeg", "-v", "error", "-i", png, "-vf", f"crop={w}:{h}:{left}:{top}",
+                           "-f", "rawvideo", "-pix_fmt", "rgb24", "-"], capture_output=True).stdout
+a, b = (area(png, *sys.argv[3:7]) for png in sys.argv[1:3])
+if not a or len(a) != len(b):
+    print(-1); sys.exit()
+differ = sum(1 for i in range(0, len(a), 3) if sum(abs(a[i + k] - b[i + k]) for k in range(3)) > 60)
+print(differ * 100 // (len(a) // 3))
+PY
+}
+
 # --- Checks shared by the scenario scripts ---------------------------------
 
 failures=0

@@ -105,23 +105,8 @@ plain=$(avis "$work/plain" | head -1)
 avi_frame_png "$full" 30 "$work/overlay.png"
 avi_frame_png "$plain" 30 "$work/plain.png"
 # Rows 0-29 carry the top corner items; rows 60-99 only the colour bars.
-diff_rows() {
-    python3 - "$work/overlay.png" "$work/plain.png" "$1" "$2" <<'PY'
-import subprocess, sys
-def rows(png, top, n):
-    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", png, "-vf", f"crop=320:{n}:0:{top}",
-                          "-f", "rawvideo", "-pix_fmt", "rgb24", "-"], capture_output=True).stdout
-    return raw
-top, n = int(sys.argv[3]), int(sys.argv[4])
-a, b = rows(sys.argv[1], top, n), rows(sys.argv[2], top, n)
-if not a or len(a) != len(b):
-    print(-1); sys.exit()
-differ = sum(1 for i in range(0, len(a), 3) if sum(abs(a[i + k] - b[i + k]) for k in range(3)) > 60)
-print(differ * 100 // (len(a) // 3))
-PY
-}
-top=$(diff_rows 0 30)
-middle=$(diff_rows 60 40)
+top=$(differing_pixels "$work/overlay.png" "$work/plain.png" 0 0 320 30)
+middle=$(differing_pixels "$work/overlay.png" "$work/plain.png" 0 60 320 40)
 echo "pixels differing: corner rows ${top}%, bar rows ${middle}%"
 check "the overlay's corner texts are in the recorded picture" [ "$top" -ge 3 ]
 check "the rest of the picture is the camera's" test "$middle" -ge 0 -a "$middle" -le 1

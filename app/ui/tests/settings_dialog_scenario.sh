@@ -2,7 +2,8 @@
 # The settings dialog of the real recorder: a right click on the picture
 # opens it; it lists the test camera, Wine's compressors and the capture
 # formats; choices made in it (a list pick, a typed limit with a stray
-# letter) are in the registry after OK, and the preview comes back.
+# letter) are in the registry after OK, and the preview comes back; a corner
+# item picked on the overlay's page shows in the frames recorded after it.
 #
 #   settings_dialog_scenario.sh <folder with the Windows binaries> [folder for the screenshot]
 # (ctest keeps it in build/windows/screenshots; docs/images holds the one
@@ -183,5 +184,54 @@ check "and holds frames" [ "${frames:-0}" -gt 0 ]
 wine_exec 60 "$bin/vistrel-send.exe" --instance $instance Exit
 wait "$recorder"
 check "Exit ends the second recorder with exit code 0" [ $? -eq 0 ]
+
+# While recording with the overlay: "GPS..." opens the overlay's page, which
+# takes a corner item and closes on OK; the dialog closed unchanged leaves
+# the recording running. The item, stored in the instance's profile section
+# as the page stores it, shows in the next segment. (Wine's property frame
+# never calls a page's Apply, so there the page's OK changes nothing.)
+instance=8
+title="Halvorix - Vistrel $instance"
+mkdir -p "$work/page"
+recorder_plant $instance "$(wine_path "$work/page")\\Capture" 60 $((0x428)) Resolution2=1
+recorder_rate30 $instance
+wine_exec 200 "$bin/vistrel.exe" $instance &
+recorder=$!
+check "the recorder starts recording with the overlay" \
+    wait_for 30 '[ "$(size_of "$(avis "$work/page" | head -1)")" -gt 2000000 ]'
+id=$(xdotool search --name "^$title\$" | head -1)
+check "the dialog opens while recording" open_settings "$id"
+read -r x y < <(probe where 40011)
+xdotool mousemove "${x:-0}" "${y:-0}" click 1
+check "GPS... opens the page" wait_for 10 "xdotool search --name 'Propert' >/dev/null 2>&1"
+sleep 0.5
+# The top-left corner shows nothing without a GPS feed; it is to show the time.
+check "the page takes the time for the top-left corner" probe page 1004 10
+check "and OK closes it" wait_for 10 "! xdotool search --name 'Propert' >/dev/null 2>&1"
+xdotool key Escape
+check "Escape closes the dialog" wait_for 10 "! xdotool search --name '^Settings' >/dev/null 2>&1"
+sleep 2
+before=$(avis "$work/page" | head -1)
+grown=$(size_of "$before")
+check "the recording goes on" wait_for 5 '[ "$(size_of "$before")" -gt "$grown" ]'
+sed -i '/^\[Orvant8\]/,/^\[/ s/^Mode0=[0-9]*/Mode0=10/' "$WINEPREFIX/drive_c/windows/win.ini"
+# The test pattern moves with the frame number: a new segment starts it
+# again, so its frames compare with those of the first one.
+wine_exec 30 "$bin/vistrel-send.exe" --instance $instance Stop >/dev/null 2>&1
+sleep 1
+wine_exec 30 "$bin/vistrel-send.exe" --instance $instance Record >/dev/null 2>&1
+check "Record starts a second segment" \
+    wait_for 30 '[ "$(size_of "$(avis "$work/page" | sed -n 2p)")" -gt 2000000 ]'
+wine_exec 30 "$bin/vistrel-send.exe" --instance $instance Exit >/dev/null 2>&1
+wait "$recorder"
+check "Exit ends the third recorder with exit code 0" [ $? -eq 0 ]
+after=$(avis "$work/page" | sed -n 2p)
+avi_frame_png "$before" 10 "$work/before.png"
+avi_frame_png "$after" 10 "$work/after.png"
+corner=$(differing_pixels "$work/before.png" "$work/after.png" 0 0 110 18)
+bars=$(differing_pixels "$work/before.png" "$work/after.png" 0 60 320 40)
+echo "pixels differing: top-left corner ${corner}%, bar rows ${bars}%"
+check "the time is in the top-left corner of the next segment" [ "$corner" -ge 5 ]
+check "and the rest of the picture is unchanged" test "$bars" -ge 0 -a "$bars" -le 1
 
 checks_end

@@ -1,12 +1,14 @@
 // Reads and steers the recorder's open settings dialog from another process,
 // as a user's tools could: lists what its lists and edits hold, picks an
 // entry (the list then notifies its dialog as on a click), and tells where a
-// control is on the screen for xdotool; and tells whether a window is
+// control is on the screen for xdotool; picks an entry of a list in an open
+// property page and presses the frame's OK; and tells whether a window is
 // minimised, which X does not show without a window manager.
 //
 //   settings-probe list
 //   settings-probe select <control id> <index>
 //   settings-probe where <control id>
+//   settings-probe page <control id> <index>
 //   settings-probe iconic <window title>     (exit code 0 when minimised)
 #include <windows.h>
 
@@ -39,6 +41,49 @@ HWND FindSettings() {
         Sleep(100);
     }
     return nullptr;
+}
+
+// A property frame's title names its object around "Properties".
+BOOL CALLBACK MatchFrame(HWND window, LPARAM found) {
+    char title[128] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strstr(title, "Properties") == nullptr || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+// The page's dialog sits some levels below the frame.
+BOOL CALLBACK MatchControl(HWND window, LPARAM search) {
+    auto* s = reinterpret_cast<ControlSearch*>(search);
+    char kind[16] = "";
+    GetClassNameA(window, kind, sizeof kind);
+    if (GetDlgCtrlID(window) != s->id || _stricmp(kind, "ComboBox") != 0)
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+int ChooseOnPage(int id, int index) {
+    HWND frame = nullptr;
+    for (int i = 0; i < 50 && !frame; ++i, Sleep(100))
+        EnumWindows(MatchFrame, reinterpret_cast<LPARAM>(&frame));
+    if (!frame)
+        return 1;
+    ControlSearch search{id, nullptr};
+    EnumChildWindows(frame, MatchControl, reinterpret_cast<LPARAM>(&search));
+    if (!search.found || SendMessageA(search.found, CB_SETCURSEL, index, 0) == CB_ERR)
+        return 1;
+    SendMessageA(GetParent(search.found), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(search.found));
+    // Posted: the frame's modal loop ends with it, and nothing waits here.
+    PostMessageA(frame, WM_COMMAND, IDOK, 0);
+    return 0;
 }
 
 void ListCombo(HWND dialog, int id) {
@@ -76,6 +121,8 @@ int main(int argc, char** argv) {
         HWND window = FindWindowA(nullptr, argv[2]);
         return window && IsIconic(window) ? 0 : 1;
     }
+    if (command == "page" && argc == 4)
+        return ChooseOnPage(std::atoi(argv[2]), std::atoi(argv[3]));
     HWND dialog = FindSettings();
     if (!dialog) {
         std::printf("no settings dialog\n");
