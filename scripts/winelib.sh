@@ -10,6 +10,10 @@ WINE_TEMPLATE_MARK=.vistrel-ready-2
 
 wine__log() { echo "wine-run: $*" >&2; }
 
+# The stderr of the script that sources this file: where the report on an
+# overstaying program goes, even when that program's output is redirected.
+exec {wine__report}>&2
+
 # Makes (once) the template prefix under $1; safe when several tests race.
 wine_template() {
     local root tpl
@@ -118,7 +122,7 @@ wine_exec() {
         sleep $((secs > 20 ? secs - 10 : secs)) &
         nap=$!
         wait $nap
-        kill -0 $run 2>/dev/null && wine_backtrace "$1" >&2
+        kill -0 $run 2>/dev/null && wine_backtrace "$1" >&$wine__report 2>&$wine__report
     ) &
     local watch=$!
     wait $run
