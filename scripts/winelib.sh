@@ -112,11 +112,15 @@ wine_session_begin() {
 # wine_exec <seconds> <program> [args...]: runs a Windows program, returns its
 # exit code (124 when it had to be ended). A program that overstays is shown
 # where its threads wait (on stderr) before it is ended, so a hang in a test
-# says where it hung.
+# says where it hung. A TERM or INT meanwhile (a caller ending a backgrounded
+# call) ends the program too: Wine ignores the TERM that timeout passes on,
+# so the trap kills timeout's whole process group.
 wine_exec() {
-    local secs=$1; shift
+    local secs=$1 run watch code saved
+    shift
+    saved=$(trap -p TERM INT)
     timeout -k 5 "$secs" "$WINE64" "$@" <&0 &
-    local run=$!
+    run=$!
     (
         trap 'kill $nap 2>/dev/null; exit 0' TERM
         sleep $((secs > 20 ? secs - 10 : secs)) &
@@ -124,9 +128,12 @@ wine_exec() {
         wait $nap
         kill -0 $run 2>/dev/null && wine_backtrace "$1" >&$wine__report 2>&$wine__report
     ) &
-    local watch=$!
+    watch=$!
+    trap "kill -KILL -- -$run $run 2>/dev/null; kill $watch 2>/dev/null; exit 143" TERM INT
     wait $run
-    local code=$?
+    code=$?
+    trap - TERM INT
+    eval "$saved"
     kill $watch 2>/dev/null
     wait $watch 2>/dev/null
     return $code
