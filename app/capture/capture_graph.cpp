@@ -284,9 +284,14 @@ HRESULT ControlCaptureStream(const REFERENCE_TIME* start, const REFERENCE_TIME* 
 // worker thread. The graph outlives the segment, so that late stop would hit
 // the next segment's graph while it starts, and the file writer would reopen
 // (and empty) a file the multiplexer is still writing. Stop returns once the
-// multiplexer has written its header and index.
+// multiplexer has written its header and index; the capture filters stop
+// first, so that no frame reaches the multiplexer while it writes them.
 void StopGraph(IMediaControl* control) {
-    control->Stop();
+    CaptureState& s = State();
+    if (s.multiplexer)
+        capture::StopRecordingGraph(control, {s.videoCapture.Get(), s.audioCapture.Get()});
+    else
+        control->Stop();
 }
 
 void ArmFailedStartRestart() {
@@ -495,7 +500,7 @@ int StartRecording() {
         }
     }
     DebugResult("starting the recording", hr);
-    s.mediaControl->Stop();
+    StopGraph(s.mediaControl.Get());
     // The file of a start that failed stays behind empty; the graph goes, so
     // the retry builds a fresh one.
     TearDownGraph();

@@ -174,6 +174,19 @@ HRESULT SetOutputFile(ICaptureGraphBuilder2* builder, IGraphBuilder* graph, cons
     return BuildAviOutput(own_graph.Get(), file, mux, sink);
 }
 
+HRESULT StopRecordingGraph(IMediaControl* control, std::initializer_list<IBaseFilter*> sources) {
+    if (!control)
+        return E_POINTER;
+    for (IBaseFilter* source : sources) {
+        if (!source)
+            continue;
+        HRESULT hr = source->Stop();
+        if (FAILED(hr))
+            Report("stopping a capture source ahead of the graph", hr);
+    }
+    return control->Stop();
+}
+
 HRESULT FindPinInterface(ICaptureGraphBuilder2* builder, const GUID* category,
                          const GUID* majorType, IBaseFilter* filter, REFIID iid, void** out) {
     if (!out)

@@ -11,6 +11,8 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <initializer_list>
+
 namespace vistrel::capture {
 
 // ICaptureGraphBuilder2::SetOutputFileName(&subtype, file, mux, sink) with its
@@ -33,5 +35,17 @@ HRESULT SetOutputFile(ICaptureGraphBuilder2* builder, IGraphBuilder* graph, cons
 // for `iid`. `builder` may be null (only the pins are searched).
 HRESULT FindPinInterface(ICaptureGraphBuilder2* builder, const GUID* category,
                          const GUID* majorType, IBaseFilter* filter, REFIID iid, void** out);
+
+// IMediaControl::Stop for a graph that records: each of `sources` (the
+// capture filters; null entries are skipped) is stopped first. The graph
+// manager stops filters from the renderers upstream, so the multiplexer
+// stops while the sources still deliver, and Wine's multiplexer takes
+// samples without any lock, also while its Stop writes the file's header
+// and index: a frame arriving then is written into the header (an
+// unreadable segment), or after it on the released stream (a crash). A
+// source's Stop ends its streaming thread, so once the sources have stopped
+// nothing is in flight when the multiplexer writes. Returns the graph's
+// answer.
+HRESULT StopRecordingGraph(IMediaControl* control, std::initializer_list<IBaseFilter*> sources);
 
 }  // namespace vistrel::capture

@@ -76,6 +76,12 @@ void TestSource::Propose(std::vector<dshow::MediaType> p) {
     pin_.MediaTypesChanged();
 }
 
+STDMETHODIMP TestSource::Stop() {
+    if (on_stop)
+        on_stop();
+    return BaseFilter::Stop();
+}
+
 HRESULT TestSource::Push(const std::vector<uint8_t>& bytes, REFERENCE_TIME start,
                          REFERENCE_TIME stop) {
     Microsoft::WRL::ComPtr<IMediaSample> sample;

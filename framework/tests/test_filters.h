@@ -88,6 +88,10 @@ class TestSource final : public dshow::BaseFilter {
     HRESULT Push(const std::vector<uint8_t>& bytes, REFERENCE_TIME start, REFERENCE_TIME stop);
     // Lets a proposal change, as a pin does when its format is set.
     void Propose(std::vector<dshow::MediaType> proposals);
+    // Runs first in Stop: a test's pushing thread ends there, as a real
+    // source's streaming thread ends in its Stop.
+    STDMETHODIMP Stop() override;
+    std::function<void()> on_stop;
 
     std::vector<dshow::MediaType> proposals;
     long buffers;
