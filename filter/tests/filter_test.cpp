@@ -166,7 +166,8 @@ TEST_F(OverlayGraph, CustomTextAndTextLinesLandWhereTheySay) {
     ASSERT_EQ(overlay->GetSettings(&s), S_OK);
     std::memset(s.Mode, 0, sizeof(s.Mode));
     s.Mode[7] = kItemCustom;  // bottom right, lower line
-    telemetry::CopyToField(s.Custom, sizeof(s.Custom), "WWWW");
+    // Short: a wide fallback font must not reach the other corner.
+    telemetry::CopyToField(s.Custom, sizeof(s.Custom), "WW");
     s.Color = 0x00FFFFFF;
     s.Flags = FLAG_FONT_DIRTY;
     s.TextLines[0] = {4, 40, "MMMM"};
