@@ -150,15 +150,20 @@ check "Exit ends the recorder with exit code 0" [ $? -eq 0 ]
 
 # While recording: a format change closed by Escape saves it, stops the
 # recording, returns to preview, and the next recording uses the format.
-instance=7
-title="Halvorix - Vistrel $instance"
-mkdir -p "$work/rec"
-recorder_plant $instance "$(wine_path "$work/rec")\\Capture" 60 $((0x28)) Resolution2=1
-recorder_rate30 $instance
-wine_exec 200 "$bin/vistrel.exe" $instance &
-recorder=$!
-check "the recorder starts recording" wait_for 30 '[ "$(size_of "$(avis "$work/rec" | head -1)")" -gt 100000 ]'
-id=$(xdotool search --name "^$title\$" | head -1)
+# start_recording <instance> <folder> <flags> <bytes> <what>: a recorder at
+# 320x240 and 30 fps recording into <folder>, until its first segment holds
+# <bytes>; sets instance, title, recorder and id.
+start_recording() {
+    instance=$1 title="Halvorix - Vistrel $1"
+    mkdir -p "$2"
+    recorder_plant "$1" "$(wine_path "$2")\\Capture" 60 "$3" Resolution2=1
+    recorder_rate30 "$1"
+    wine_exec 200 "$bin/vistrel.exe" "$1" &
+    recorder=$!
+    check "the recorder starts recording$5" wait_for 30 "[ \"\$(size_of \"\$(avis '$2' | head -1)\")\" -gt $4 ]"
+    id=$(xdotool search --name "^$title\$" | head -1)
+}
+start_recording 7 "$work/rec" $((0x28)) 100000 ""
 first=$(avis "$work/rec" | head -1)
 check "the dialog opens while recording" open_settings "$id"
 probe select 106 3
@@ -190,16 +195,7 @@ check "Exit ends the second recorder with exit code 0" [ $? -eq 0 ]
 # the recording running. The item, stored in the instance's profile section
 # as the page stores it, shows in the next segment. (Wine's property frame
 # never calls a page's Apply, so there the page's OK changes nothing.)
-instance=8
-title="Halvorix - Vistrel $instance"
-mkdir -p "$work/page"
-recorder_plant $instance "$(wine_path "$work/page")\\Capture" 60 $((0x428)) Resolution2=1
-recorder_rate30 $instance
-wine_exec 200 "$bin/vistrel.exe" $instance &
-recorder=$!
-check "the recorder starts recording with the overlay" \
-    wait_for 30 '[ "$(size_of "$(avis "$work/page" | head -1)")" -gt 2000000 ]'
-id=$(xdotool search --name "^$title\$" | head -1)
+start_recording 8 "$work/page" $((0x428)) 2000000 " with the overlay"
 check "the dialog opens while recording" open_settings "$id"
 read -r x y < <(probe where 40011)
 xdotool mousemove "${x:-0}" "${y:-0}" click 1
