@@ -82,7 +82,7 @@ for f in $(find "$cap" -name '*.avi' | sort); do
     total_frames=$((total_frames + n))
 done
 if [ "$files" -gt 0 ]; then
-    echo "bench record-720p30 ${total_missing}/${total_delivered} frames dropped (${w}x${h}, ${total_frames} in ${files} segments of ${seconds} s; target none dropped)"
+    echo "bench record-720p30 ${total_missing}/${total_delivered} frames dropped (${w}x${h}, ${total_frames} in ${files} segments over ${seconds} s; target none dropped)"
     [ -s "$work/gaps.log" ] && echo "  where: $(head -5 "$work/gaps.log" | paste -sd ';')"
 else
     echo "bench record-720p30 failed: no readable frames"
