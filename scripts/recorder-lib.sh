@@ -47,10 +47,12 @@ recorder_feeds_end() {
     FEED_PIDS=
 }
 
-# avi_probe <file>: "width height frames" as ffprobe counts them.
+# avi_probe <file>: "width height frames" as ffprobe counts them; a value
+# ffprobe cannot tell ("N/A") reads as 0, so callers compare numbers only.
 avi_probe() {
     ffprobe -v error -count_frames -select_streams v:0 \
-        -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1" 2>/dev/null | tr ',' ' '
+        -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1" 2>/dev/null |
+        tr ',' ' ' | sed 's#N/A#0#g'
 }
 
 # avi_frame_png <file> <frame index> <png>

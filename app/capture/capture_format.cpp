@@ -8,7 +8,7 @@
 
 #include "app/capture/format_catalogue.h"
 #include "app/capture/output_file.h"
-#include "app/shell/settings.h"
+#include "app/core/settings.h"
 
 using Microsoft::WRL::ComPtr;
 

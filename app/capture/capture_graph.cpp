@@ -3,18 +3,19 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
-#include <cstdio>
 #include <string>
 
+#include "app/capture/avi_probe.h"
 #include "app/capture/capture_format.h"
 #include "app/capture/device_catalogue.h"
 #include "app/capture/format_catalogue.h"
 #include "app/capture/output_file.h"
-#include "app/location/location_publisher.h"
-#include "app/recording/recording_files.h"
-#include "app/shell/main_window_handle.h"
-#include "app/shell/restart_countdown.h"
-#include "app/shell/settings.h"
+#include "app/capture/overlay_text_block.h"
+#include "app/core/main_window_handle.h"
+#include "app/core/restart_countdown.h"
+#include "app/core/settings.h"
+#include "common/debug_output.h"
+#include "common/win_handle.h"
 #include "framework/graph_clock.h"
 
 using Microsoft::WRL::ComPtr;
@@ -61,15 +62,8 @@ HRESULT QueryFor(IUnknown* from, REFIID iid, ComPtr<T>& out) {
     return from->QueryInterface(iid, reinterpret_cast<void**>(out.ReleaseAndGetAddressOf()));
 }
 
-void Debug(const char* text) {
-    OutputDebugStringA(text);
-}
-
 void DebugResult(const char* what, HRESULT hr) {
-    char line[128];
-    std::snprintf(line, sizeof(line), "capture graph: %s failed (0x%08lX)\n", what,
-                  static_cast<unsigned long>(hr));
-    OutputDebugStringA(line);
+    DebugFailure("capture graph", what, hr);
 }
 
 // Input pins that nothing feeds yet.
@@ -214,12 +208,31 @@ VideoPath ConnectVideoToMultiplexer(IBaseFilter* tee) {
     return HasConnectedInput(s.multiplexer.Get()) ? VideoPath::kConnected : VideoPath::kFailed;
 }
 
-// The file of a build that was abandoned before it recorded anything.
-void DeleteIfEmpty(const std::wstring& file) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) &&
-        data.nFileSizeLow == 0 && data.nFileSizeHigh == 0)
+// A segment without a frame is no recording: it would only take a place
+// under the file limit. That is an empty file (a build abandoned early) or a
+// finished AVI whose movie list holds nothing (stopped before the first frame
+// arrived).
+void DeleteIfNoFrame(const std::wstring& file) {
+    UniqueHandle handle(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid())
+        return;
+    LARGE_INTEGER size{};
+    bool empty = GetFileSizeEx(handle.get(), &size) && size.QuadPart == 0;
+    AviContent content = ProbeAviContent([&](uint64_t offset, uint8_t* buffer, size_t n) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD read = 0;
+        if (!ReadFile(handle.get(), buffer, static_cast<DWORD>(n), &read, &at))
+            return size_t{0};
+        return size_t{read};
+    });
+    handle.reset();
+    if (empty || content == AviContent::kNoFrame) {
+        DebugLine("capture graph: a segment without a frame is deleted\n");
         DeleteFileW(file.c_str());
+    }
 }
 
 std::wstring CurrentFile() {
@@ -231,22 +244,15 @@ std::wstring CurrentFile() {
     return name;
 }
 
-bool PrepareRecordingOutput(bool withCompressor, std::wstring& file) {
+bool PrepareRecordingOutput(bool withCompressor, const std::wstring& file) {
     CaptureState& s = State();
-    CreateFolderPath(gSettings.capFilename);
-    SegmentPath path;
-    if (!MakeSegmentFileName(path)) {
-        Debug("capture graph: no segment file name fits the capture path\n");
-        return false;
-    }
-    file = path.wide;
-    EnumerateCodecs(nullptr, nullptr);
+    EnumerateCodecs();
     if (withCompressor && !s.videoCompressor && VideoCodecMoniker())
         s.videoCompressor.Attach(BindCodec(DeviceKind::kVideo));
     if (s.audioCapture && !s.audioCompressor && AudioCodecMoniker())
         s.audioCompressor.Attach(BindCodec(DeviceKind::kAudio));
     HRESULT hr =
-        capture::SetOutputFile(s.builder.Get(), s.graph.Get(), MEDIASUBTYPE_Avi, path.wide.c_str(),
+        capture::SetOutputFile(s.builder.Get(), s.graph.Get(), MEDIASUBTYPE_Avi, file.c_str(),
                                s.multiplexer.GetAddressOf(), s.fileSink.GetAddressOf());
     if (hr != S_OK) {
         DebugResult("SetOutputFileName", hr);
@@ -300,6 +306,12 @@ void ArmFailedStartRestart() {
 
 }  // namespace
 
+void OpenCaptureDevices() {
+    ScanCaptureDevices();
+    OpenCaptureSources();
+    RouteDefaultInput();
+}
+
 bool OpenCaptureSources() {
     CaptureState& s = State();
     if (!s.builder && FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr,
@@ -348,9 +360,8 @@ namespace {
 
 enum class Build { kDone, kFailed, kCompressorRefused };
 
-Build BuildGraphOnce(bool record, bool withCompressor) {
+Build BuildGraphOnce(bool record, bool withCompressor, const std::wstring& file) {
     CaptureState& s = State();
-    std::wstring file;
     if (record && !PrepareRecordingOutput(withCompressor, file))
         return Build::kFailed;
     IBaseFilter* upstream = s.videoCapture.Get();
@@ -362,7 +373,7 @@ Build BuildGraphOnce(bool record, bool withCompressor) {
     if (record) {
         s.tee = CreateFilter(CLSID_SmartTee);
         if (!s.tee) {
-            Debug("capture graph: no smart tee\n");
+            DebugLine("capture graph: no smart tee\n");
             return Build::kFailed;
         }
         s.graph->AddFilter(s.tee.Get(), L"SmartTee");
@@ -373,7 +384,7 @@ Build BuildGraphOnce(bool record, bool withCompressor) {
         if (path != VideoPath::kConnected) {
             s.tee.Reset();
             TearDownGraph();
-            DeleteIfEmpty(file);
+            DeleteIfNoFrame(file);
             return path == VideoPath::kCompressorRefused ? Build::kCompressorRefused
                                                          : Build::kFailed;
         }
@@ -396,20 +407,21 @@ Build BuildGraphOnce(bool record, bool withCompressor) {
 
 }  // namespace
 
-bool BuildCaptureGraph(bool record) {
+bool BuildCaptureGraph(bool record, const std::wstring& file) {
     CaptureState& s = State();
     if (s.recording || s.previewing || !s.videoCapture)
         return false;
-    Build result = BuildGraphOnce(record, true);
+    Build result = BuildGraphOnce(record, true, file);
     // A compressor that refuses the picture must not cost the recording:
     // the graph is built again, uncompressed.
     if (result == Build::kCompressorRefused) {
-        Debug("capture graph: the video compressor refused the picture; recording uncompressed\n");
-        result = BuildGraphOnce(record, false);
+        DebugLine(
+            "capture graph: the video compressor refused the picture; recording uncompressed\n");
+        result = BuildGraphOnce(record, false, file);
     }
     if (result == Build::kDone)
         return true;
-    Debug("capture graph: the graph could not be built\n");
+    DebugLine("capture graph: the graph could not be built\n");
     TearDownGraph();
     return false;
 }
@@ -422,7 +434,7 @@ int StartPreview() {
         StopRecording();
     if (!s.graph || !s.builder)
         OpenCaptureDevices();
-    BuildCaptureGraph(false);
+    BuildCaptureGraph(false, {});
     if (!s.graphBuilt)
         return 0;
     s.previewing = true;
@@ -467,7 +479,7 @@ int ResumePreview() {
     return 1;
 }
 
-int StartRecording() {
+int StartRecording(const std::wstring& file) {
     CaptureState& s = State();
     if (s.recording)
         return 1;
@@ -475,12 +487,11 @@ int StartRecording() {
         StopPreview();
     if (!s.graph || !s.builder)
         OpenCaptureDevices();
-    BuildCaptureGraph(true);
+    BuildCaptureGraph(true, file);
     if (!s.graphBuilt) {
         ArmFailedStartRestart();
         return 0;
     }
-    BeginSegmentClock(gSettings.capSeconds);
     const REFERENCE_TIME zero = 0;
     s.streamControlAvailable = ControlCaptureStream(&zero, nullptr) >= 0;
     if (FAILED(s.graph.As(&s.mediaControl)))
@@ -500,10 +511,13 @@ int StartRecording() {
         }
     }
     DebugResult("starting the recording", hr);
+    std::wstring failed = CurrentFile();
     StopGraph(s.mediaControl.Get());
-    // The file of a start that failed stays behind empty; the graph goes, so
-    // the retry builds a fresh one.
+    // The graph goes, so the retry builds a fresh one; its file never got a
+    // frame.
     TearDownGraph();
+    if (!failed.empty())
+        DeleteIfNoFrame(failed);
     ArmFailedStartRestart();
     return 0;
 }
@@ -521,7 +535,7 @@ int StopRecording() {
     // A segment that never got a frame (a camera that would not start) is
     // no recording; it would only take a place under the file limit.
     if (!file.empty())
-        DeleteIfEmpty(file);
+        DeleteIfNoFrame(file);
     return 1;
 }
 

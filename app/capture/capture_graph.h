@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 struct IBaseFilter;
 struct IMediaEventEx;
@@ -19,10 +20,11 @@ int StopPreview();
 // 1 when a running preview was paused / run again, else 0.
 int PausePreview();
 int ResumePreview();
-// 1 when recording (also when it already was), else 0. A recording that could
-// not be built or started arms the restart countdown (5 ticks, record); one
-// that failed only for want of media control does not.
-int StartRecording();
+// Records into `file` (its folders made by the caller): 1 when recording
+// (also when it already was), else 0. A recording that could not be built or
+// started arms the restart countdown (5 ticks, record); one that failed only
+// for want of media control does not.
+int StartRecording(const std::wstring& file);
 // 1 when a recording was stopped and torn down, else 0.
 int StopRecording();
 bool IsPreviewing();
@@ -30,12 +32,16 @@ bool IsRecording();
 // Bytes written so far to the segment being recorded; 0 when none.
 uint64_t RecordingFileBytes();
 
-bool BuildCaptureGraph(bool record);
+// `file` is the recording's output; unused for a preview.
+bool BuildCaptureGraph(bool record, const std::wstring& file);
 // Removes everything downstream of the capture filters; callers stop first.
 void TearDownGraph();
 // Releases graph, builder, capture filters, crossbar and monikers; callers
 // tear down first.
 void ReleaseCaptureDevices();
+// Lists the capture devices, selects the saved ones, opens the capture
+// sources and routes the default input.
+void OpenCaptureDevices();
 // True when the video capture device is in the graph.
 bool OpenCaptureSources();
 

@@ -1,18 +1,15 @@
 #include "app/capture/device_catalogue.h"
 
 #include <dshow.h>
-#include <olectl.h>
 #include <wrl/client.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/capture/capture_graph.h"
 #include "app/capture/crossbar_routes.h"
 #include "app/capture/device_names.h"
-#include "app/shell/main_window_handle.h"
-#include "app/shell/settings.h"
+#include "app/core/settings.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -148,6 +145,8 @@ struct Selections {
     ComPtr<IMoniker> audioCodec;
     std::unique_ptr<CrossbarRouter> router;
     int32_t routeCount = 0;
+    std::vector<std::string> videoCodecNames;
+    std::vector<std::string> audioCodecNames;
 };
 
 Selections& State() {
@@ -251,8 +250,10 @@ void ScanAudioDevices(ICreateDevEnum* devices) {
         AudioDeviceNames.Set(slot, "");
 }
 
-ComPtr<IMoniker> ScanCompressorCategory(IEnumMoniker* monikers, HWND list, const char* saved) {
+ComPtr<IMoniker> ScanCompressorCategory(IEnumMoniker* monikers, std::vector<std::string>& names,
+                                        const char* saved) {
     ComPtr<IMoniker> result;
+    names.clear();
     monikers->Reset();
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
@@ -260,14 +261,9 @@ ComPtr<IMoniker> ScanCompressorCategory(IEnumMoniker* monikers, HWND list, const
         std::string name;
         if (!bag || !ReadName(bag.Get(), L"FriendlyName", kCodecNameBuffer, name))
             continue;
-        LRESULT item = -1;
-        if (list)
-            item = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        if (SameCodecName(name.c_str(), saved)) {
+        if (SameCodecName(name.c_str(), saved))
             result = moniker;  // the last match wins
-            if (list && item >= 0)
-                SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
-        }
+        names.push_back(std::move(name));
     }
     return result;
 }
@@ -318,51 +314,35 @@ int32_t RouteCount() {
     return State().routeCount;
 }
 
-void OpenCaptureDevices() {
+void ScanCaptureDevices() {
     ComPtr<ICreateDevEnum> devices = DeviceEnumerator();
     if (!devices)
         return;
     ScanVideoDevices(devices.Get());
     ScanAudioDevices(devices.Get());
-    devices.Reset();
-    OpenCaptureSources();
+}
+
+void RouteDefaultInput() {
     Selections& s = State();
     if (s.router && s.routeCount > 0)
         s.router->table.SelectInput(s.router->table.DefaultInput());
 }
 
-void FillDeviceList(DeviceKind kind, HWND list) {
-    bool video = kind == DeviceKind::kVideo;
-    const char* saved = video ? gSettings.tvVideoDevice : gSettings.tvAudioDevice;
-    for (size_t i = 0; i < VideoDeviceNames.kSlots; ++i) {
-        const char* name = video ? VideoDeviceNames.At(i) : AudioDeviceNames.At(i);
-        if (name[0] == '\0')
-            break;
-        LRESULT item = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-        if (item >= 0 && SameDeviceName(name, saved))
-            SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
-    }
-}
-
-void EnumerateCodecs(HWND videoList, HWND audioList) {
+void EnumerateCodecs() {
     Selections& s = State();
     s.videoCodec.Reset();
     s.audioCodec.Reset();
-    if (videoList) {
-        SendMessageA(videoList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kUncompressedVideo));
-        SendMessageA(videoList, CB_SETCURSEL, 0, 0);
-        if (audioList) {
-            SendMessageA(audioList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kUncompressedAudio));
-            SendMessageA(audioList, CB_SETCURSEL, 0, 0);
-        }
-    }
     ComPtr<ICreateDevEnum> devices = DeviceEnumerator();
     if (!devices)
         return;
     if (ComPtr<IEnumMoniker> video = Category(devices.Get(), CLSID_VideoCompressorCategory))
-        s.videoCodec = ScanCompressorCategory(video.Get(), videoList, gSettings.vCodec);
+        s.videoCodec = ScanCompressorCategory(video.Get(), s.videoCodecNames, gSettings.vCodec);
     if (ComPtr<IEnumMoniker> audio = Category(devices.Get(), CLSID_AudioCompressorCategory))
-        s.audioCodec = ScanCompressorCategory(audio.Get(), audioList, gSettings.aCodec);
+        s.audioCodec = ScanCompressorCategory(audio.Get(), s.audioCodecNames, gSettings.aCodec);
+}
+
+const std::vector<std::string>& CodecNames(DeviceKind kind) {
+    return kind == DeviceKind::kVideo ? State().videoCodecNames : State().audioCodecNames;
 }
 
 IBaseFilter* BindCodec(DeviceKind kind) {
@@ -372,46 +352,6 @@ IBaseFilter* BindCodec(DeviceKind kind) {
                                                 reinterpret_cast<void**>(&filter))))
         filter = nullptr;
     return filter;
-}
-
-void ShowPropertyPages(HWND parent, int target) {
-    ComPtr<IUnknown> object;
-    switch (target) {
-        case TargetVideoDevice:
-            object = VideoCaptureFilter();
-            break;
-        case TargetAudioDevice:
-            object = AudioCaptureFilter();
-            break;
-        case TargetVideoCodec:
-            object.Attach(BindCodec(DeviceKind::kVideo));
-            break;
-        case TargetAudioCodec:
-            object.Attach(BindCodec(DeviceKind::kAudio));
-            break;
-        case TargetOverlay:
-            object = OverlayFilter();
-            break;
-        default:
-            return;
-    }
-    if (!object)
-        return;
-    ComPtr<IAMVfwCompressDialogs> dialogs;
-    if (SUCCEEDED(object->QueryInterface(IID_IAMVfwCompressDialogs,
-                                         reinterpret_cast<void**>(dialogs.GetAddressOf()))))
-        dialogs->ShowDialog(VfwCompressDialog_Config, parent);
-    dialogs.Reset();
-    ComPtr<ISpecifyPropertyPages> specify;
-    if (FAILED(object.As(&specify)))
-        return;
-    CAUUID pages{};
-    if (SUCCEEDED(specify->GetPages(&pages))) {
-        IUnknown* objects[] = {object.Get()};
-        OleCreatePropertyFrame(MainWindowHandle(), 30, 30, nullptr, 1, objects, pages.cElems,
-                               pages.pElems, 0, 0, nullptr);
-        CoTaskMemFree(pages.pElems);
-    }
 }
 
 void CreateCrossbarRouterFor(IBaseFilter* captureFilter) {

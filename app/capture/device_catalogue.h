@@ -1,11 +1,12 @@
 // The devices and compressors the machine offers, matched against the saved
 // names, and the crossbar inputs of analog capture hardware. Owns the device
-// and codec selections and the crossbar router. Main window thread only.
+// and codec selections, their name lists and the crossbar router. Main window
+// thread only.
 #pragma once
 
-#include <windows.h>
-
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct IBaseFilter;
 struct IMoniker;
@@ -15,26 +16,16 @@ namespace vistrel {
 
 enum class DeviceKind : int { kVideo = 0, kAudio = 1 };
 
-// What the settings dialog's "Config..." and "GPS..." buttons open.
-enum PropertyTarget : int {
-    TargetVideoDevice = 0,
-    TargetAudioDevice = 1,
-    TargetVideoCodec = 2,
-    TargetAudioCodec = 3,
-    TargetOverlay = 7,
-};
-
-// Lists the capture devices, selects the saved ones, opens the capture
-// sources and routes the default input.
-void OpenCaptureDevices();
-// Adds the names found at the last opening to a combo box and selects the
-// saved one.
-void FillDeviceList(DeviceKind kind, HWND list);
-// Re-selects the codecs from the saved names; with lists, also fills them.
-void EnumerateCodecs(HWND videoList, HWND audioList);
+// Lists the capture devices into the name tables and selects the saved ones.
+void ScanCaptureDevices();
+// Routes the crossbar's default input, when there is a crossbar.
+void RouteDefaultInput();
+// Lists the compressors and re-selects the codecs from the saved names.
+void EnumerateCodecs();
+// The compressor names of the last EnumerateCodecs, in enumeration order.
+const std::vector<std::string>& CodecNames(DeviceKind kind);
 // A new filter from the selected codec, or null; the caller releases it.
 IBaseFilter* BindCodec(DeviceKind kind);
-void ShowPropertyPages(HWND parent, int target);
 // Refreshes the input names and routes the saved "Input".
 void RouteSavedInput();
 

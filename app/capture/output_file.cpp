@@ -3,8 +3,7 @@
 #include <uuids.h>
 #include <wrl/client.h>
 
-#include <cstdio>
-
+#include "common/debug_output.h"
 #include "framework/file_writer.h"
 #include "framework/media_type.h"
 
@@ -14,10 +13,7 @@ namespace vistrel::capture {
 namespace {
 
 void Report(const char* what, HRESULT hr) {
-    char line[128];
-    std::snprintf(line, sizeof(line), "capture output: %s failed, %08lX\n", what,
-                  static_cast<unsigned long>(hr));
-    OutputDebugStringA(line);
+    DebugFailure("capture output", what, hr);
 }
 
 ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {

@@ -32,7 +32,6 @@ struct PublisherState {
     ComPtr<ISensor> sensor;
     ComPtr<ISensorDataReport> report;
     telemetry::GpsPublisher publisher;
-    telemetry::OsdBlockOwner osdBlock;
 };
 
 PublisherState& State() {
@@ -170,28 +169,6 @@ void CloseLocationPublisher() {
 
 bool LocationPublisherRunning() {
     return State().publisher.publishing();
-}
-
-void ClaimOsdTextBlock(uint32_t vidFlags, int instanceNumber) {
-    constexpr uint32_t kOverlayEnabled = 0x400;
-    PublisherState& s = State();
-    if ((vidFlags & kOverlayEnabled) == 0 || s.osdBlock.held())
-        return;
-    s.osdBlock.Claim(instanceNumber);
-}
-
-bool OsdTextBlockHeld() {
-    return State().osdBlock.held();
-}
-
-void RaiseOsdClaimFlag() {
-    if (State().osdBlock.held())
-        State().osdBlock.RaiseClaimFlag();
-}
-
-void DropOsdClaimFlag() {
-    if (State().osdBlock.held())
-        State().osdBlock.DropClaimFlag();
 }
 
 }  // namespace vistrel

@@ -4,10 +4,9 @@
 
 #include <vector>
 
-#include "app/capture/capture_graph.h"
+#include "app/core/settings.h"
 #include "app/recording/recording_limits.h"
 #include "app/recording/segment_rules.h"
-#include "app/shell/settings.h"
 
 namespace vistrel {
 
@@ -146,15 +145,6 @@ void EnforceRecordingLimits(bool archive, uint32_t age) {
         MoveToArchive(name);
     for (const std::string& name : plan.toDelete)
         DeleteFileA(JoinPath(folder, name).c_str());
-}
-
-void ArchiveRecordings() {
-    bool wasRecording = IsRecording();
-    if (wasRecording)
-        StopRecording();
-    EnforceRecordingLimits(true, SegmentAge(LocalSeconds(), gSegmentStartTime));
-    if (wasRecording)
-        StartRecording();
 }
 
 }  // namespace vistrel

@@ -15,8 +15,8 @@ int64_t LocalSeconds();
 // until a segment has started in this run.
 int64_t SegmentStartTime();
 int64_t SegmentEndTime();
-// Called by StartRecording when a segment starts: start = now, end = start +
-// capSeconds (or 0 without a limit).
+// Called when a segment has started: start = now, end = start + capSeconds
+// (or 0 without a limit).
 void BeginSegmentClock(uint32_t capSeconds);
 
 struct SegmentPath {
@@ -42,9 +42,5 @@ bool MoveToArchive(const std::string& fileName);
 // newest (and, when `age` is below 60 seconds, the one before it) to the
 // archive; then deletes the oldest beyond "GBLimit" and "FileLimit".
 void EnforceRecordingLimits(bool archive, uint32_t age);
-
-// Closes a running segment, archives the newest recordings, and records again
-// if it was recording.
-void ArchiveRecordings();
 
 }  // namespace vistrel

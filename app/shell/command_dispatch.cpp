@@ -1,20 +1,15 @@
 #include "app/shell/command_dispatch.h"
 
+#include "app/actions/recorder_actions.h"
 #include "app/capture/capture_graph.h"
-#include "app/recording/recording_files.h"
-#include "app/shell/command_words.h"
-#include "app/shell/placement.h"
-#include "app/shell/settings.h"
+#include "app/core/settings.h"
 #include "app/ui/control_bar.h"
+#include "app/ui/placement.h"
+#include "common/command_words.h"
 
 namespace vistrel {
 
 namespace {
-
-void RefreshRecordButtonIfOpen() {
-    if (HWND bar = ControlBarHandle())
-        RefreshRecordButton(bar, IsRecording());
-}
 
 void DestroyControlBarIfOpen() {
     if (HWND bar = ControlBarHandle())
@@ -53,19 +48,10 @@ void DispatchCommandText(HWND mainWindow, const void* bytes, size_t length) {
             SetFullScreen(FullScreenMode::kToggle);
             break;
         case CommandWord::kRecord:
-            if (IsRecording())
-                break;
-            StopPreview();
-            EnforceRecordingLimits(false, 0);
-            StartRecording();
-            RefreshRecordButtonIfOpen();
+            Record();
             break;
         case CommandWord::kStop:
-            if (!IsRecording())
-                break;
-            StopRecording();
-            StartPreview();
-            RefreshRecordButtonIfOpen();
+            Stop();
             break;
         case CommandWord::kPreview:
             SetPreviewShown(!(gVidFlags & kFlagPreviewShown));

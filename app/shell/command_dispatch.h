@@ -8,9 +8,6 @@
 
 namespace vistrel {
 
-// The dwData that marks a command text in WM_COPYDATA.
-inline constexpr ULONG_PTR kCommandTextCopyData = 1;
-
 // Looks at most 255 bytes of `bytes`; unknown words and empty texts do
 // nothing.
 void DispatchCommandText(HWND mainWindow, const void* bytes, size_t length);

@@ -1,16 +1,16 @@
 // The process entry of vistrel.exe: COM, the command line, the main window as
 // a modal dialog, and the shut-down order.
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
+#include <objbase.h>
 
 #include <cstring>
 #include <vector>
 
 #include "app/capture/capture_graph.h"
-#include "app/shell/command_line.h"
-#include "app/shell/instances.h"
+#include "app/core/instances.h"
 #include "app/shell/main_window.h"
+#include "app/ui/control_bar.h"
+#include "common/command_line.h"
 
 namespace {
 
@@ -56,10 +56,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
                     vistrel::MainWindowProc, 0);
 
     std::vector<char>().swap(line);
-    if (HFONT font = vistrel::TimeDisplayFont())
-        DeleteObject(font);
-    if (ULONG_PTR token = vistrel::GdiplusToken())
-        Gdiplus::GdiplusShutdown(token);
+    vistrel::FreeControlBarResources();
     vistrel::ReleaseGraphReferences();
     CoUninitialize();
     return 0;

@@ -2,86 +2,36 @@
 
 #include <objidl.h>
 #include <dshow.h>
-#include <gdiplus.h>
 #include <wrl/client.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "app/actions/recorder_actions.h"
 #include "app/capture/capture_graph.h"
+#include "app/capture/overlay_text_block.h"
+#include "app/core/instances.h"
+#include "app/core/main_window_handle.h"
+#include "app/core/settings.h"
+#include "app/core/settings_store.h"
 #include "app/location/location_publisher.h"
-#include "app/recording/recording_files.h"
-#include "app/recording/segment_rules.h"
 #include "app/shell/command_dispatch.h"
-#include "app/shell/command_line.h"
-#include "app/shell/instances.h"
-#include "app/shell/placement.h"
-#include "app/shell/restart_countdown.h"
-#include "app/shell/settings.h"
-#include "app/shell/settings_store.h"
 #include "app/shell/window_logic.h"
 #include "app/ui/control_bar.h"
+#include "app/ui/control_bar_logic.h"
+#include "app/ui/placement.h"
 #include "app/ui/settings_dialog.h"
+#include "common/command_line.h"
+#include "common/command_words.h"
+#include "common/debug_output.h"
 
 namespace vistrel {
 
 namespace {
 
-HFONT gTimeDisplayFont = nullptr;
-void* gSkinImage = nullptr;
-ULONG_PTR gGdiplusToken = 0;
 LONG gLastClientWidth = 0;
 LONG gLastClientHeight = 0;
 bool gFirstTickDone = false;
 bool gMouseDown = false;
-bool gResumePreview = false;
-bool gResumeRecord = false;
-
-void DebugLine(const char* format, unsigned long value) {
-    char line[64];
-    std::snprintf(line, sizeof(line), format, value);
-    OutputDebugStringA(line);
-}
-
-void RefreshRecordButtonIfOpen() {
-    if (HWND bar = ControlBarHandle())
-        RefreshRecordButton(bar, IsRecording());
-}
-
-HFONT CreateTimeDisplayFont() {
-    LOGFONTA font{};
-    font.lfHeight = 18;
-    font.lfWidth = 10;
-    font.lfPitchAndFamily = 0x22;  // variable pitch, Swiss family
-    std::strcpy(font.lfFaceName, "Arial");
-    return CreateFontIndirectA(&font);
-}
-
-// Shared by the close command, session-end queries and suspending power
-// events: stop what runs, remembering it, and let go of the devices.
-void SuspendCapture() {
-    if (IsPreviewing()) {
-        StopPreview();
-        gResumePreview = true;
-    }
-    if (IsRecording()) {
-        StopRecording();
-        gResumeRecord = true;
-    }
-    TearDownGraph();
-    ReleaseCaptureDevices();
-}
-
-void ResumeCapture() {
-    if (gResumePreview) {
-        gResumePreview = false;
-        StartPreview();
-    }
-    if (gResumeRecord) {
-        gResumeRecord = false;
-        ArmRestartCountdown(kRestartAfterResume, RestartAction::kRecord);
-    }
-}
 
 INT_PTR StartUp(HWND window) {
     SetMainWindowHandle(window);
@@ -90,7 +40,6 @@ INT_PTR StartUp(HWND window) {
     HICON icon = LoadIconA(ProgramInstance(), MAKEINTRESOURCEA(kProgramIcon));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     LoadRegistrySettings();
-    gTimeDisplayFont = CreateTimeDisplayFont();
     if (gVidFlags & kFlagFixedFrame) {
         SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_THICKFRAME);
     }
@@ -101,73 +50,34 @@ INT_PTR StartUp(HWND window) {
         gVidFlags &= ~kFlagPreviewShown;
     if (gVidFlags & kFlagStartMinimized)
         ShowWindow(window, SW_MINIMIZE);
-    if (gGdiplusToken == 0) {
-        Gdiplus::GdiplusStartupInput input;
-        if (Gdiplus::GdiplusStartup(&gGdiplusToken, &input, nullptr) != Gdiplus::Ok)
-            gGdiplusToken = 0;
-    }
-    gSkinImage = LoadSkinImage(kSkinResource, kSkinResourceType, ProgramInstance());
+    LoadControlBarResources(ProgramInstance(), kSkinResource, kSkinResourceType);
     ApplyAlwaysOnTop((gVidFlags & kFlagAlwaysOnTop) != 0);
     gLastClientWidth = 0;
     gLastClientHeight = 0;
     SetTimer(window, 0, 1000, nullptr);
     gFirstTickDone = false;
     OpenLocationPublisher();
-    ClaimOsdTextBlock();
+    ClaimOsdTextBlock(gVidFlags, InstanceNumber());
     if (uint32_t delay = StartupDelayMs(InstanceNumber()))
         Sleep(delay);
-    if (gVidFlags & kFlagStartRecording) {
-        EnforceRecordingLimits(false, 0);
-        StartRecording();
-    } else {
-        StartPreview();
-    }
+    StartCapture();
     return TRUE;
 }
 
 void ShutDown() {
-    StopPreview();
-    StopRecording();
-    TearDownGraph();
-    ReleaseCaptureDevices();
+    EndCapture();
     SetMainWindowHandle(nullptr);
     SaveRegistrySettings();
     CloseLocationPublisher();
 }
 
-void RecordCommand() {
-    EnforceRecordingLimits(false, 0);
-    StartRecording();
-    RefreshRecordButtonIfOpen();
-}
-
 void Tick(HWND window) {
     PollLocationSensor();
-    if (IsRecording()) {
-        bool full = SegmentSizeIsUp(RecordingFileBytes());
-        if (full || SegmentTimeIsUp(LocalSeconds(), SegmentEndTime())) {
-            StopRecording();
-            RefreshRecordButtonIfOpen();
-            // A full file was no choice of the user's: recording goes on.
-            if (full || (gVidFlags & kFlagMultiFile)) {
-                ArmRestartCountdown(kRestartAfterSegmentEnd, RestartAction::kRecord);
-            } else {
-                StartPreview();
-            }
-        }
-        RefreshTimeDisplay();
-    }
+    RecorderTick();
     if (!gFirstTickDone) {
         gFirstTickDone = true;
         if (gVidFlags & kFlagFullScreen)
             SetFullScreen(FullScreenMode::kOn);
-    }
-    if (std::optional<RestartAction> action = TickRestartCountdown()) {
-        if (*action == RestartAction::kRecord) {
-            SendMessageA(window, WM_COMMAND, kRecordCommand, 0);
-        } else {
-            StartPreview();
-        }
     }
     RECT r{};
     GetWindowRect(window, &r);
@@ -204,18 +114,9 @@ void HandleGraphEvents() {
         bool ourDevice = code == kEventDeviceLost && param2 == 0 && IsVideoCaptureFilter(param1);
         GraphEventReaction reaction = ReactToGraphEvent(code, param2, ourDevice, IsRecording());
         if (reaction.restart) {
-            StopRecording();
-            // A lost device's filter never delivers again: the restart
-            // opens the devices afresh, finding the camera when it is back.
-            if (ourDevice) {
-                StopPreview();
-                TearDownGraph();
-                ReleaseCaptureDevices();
-            }
-            if (code == kEventErrorAbort) {
+            if (code == kEventErrorAbort)
                 DebugLine("EC_ERRORABORT %X\n", static_cast<unsigned long>(param1));
-            }
-            ArmRestartCountdown(kRestartAfterGraphFailure, reaction.action);
+            RestartAfterGraphFailure(ourDevice, reaction.action);
         }
         events->FreeEventParams(code, param1, param2);
         // A graph that was torn down has no more events for us.
@@ -312,6 +213,28 @@ void KeyCommand(HWND window, WPARAM key) {
     DispatchCommandText(window, text, std::strlen(text));
 }
 
+void OpenSettings(HWND window) {
+    if (DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(kSettingsDialogTemplate), window,
+                        SettingsDialogProc, 0) == kSettingsNeedNewGraph)
+        RebuildCapture();
+}
+
+void BarCommand(HWND window, WPARAM id) {
+    switch (id) {
+        case kBarRecord:
+            ToggleRecording();
+            break;
+        case kBarArchive:
+            ArchiveRecordings();
+            break;
+        case kBarSettings:
+            OpenSettings(window);
+            break;
+        default:
+            break;
+    }
+}
+
 void PowerEvent(WPARAM code) {
     switch (ClassifyPowerEvent(code)) {
         case PowerEventKind::kSuspend:
@@ -327,18 +250,6 @@ void PowerEvent(WPARAM code) {
 
 }  // namespace
 
-HFONT TimeDisplayFont() {
-    return gTimeDisplayFont;
-}
-
-void* SkinImage() {
-    return gSkinImage;
-}
-
-ULONG_PTR GdiplusToken() {
-    return gGdiplusToken;
-}
-
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
@@ -353,7 +264,10 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 return TRUE;
             }
             if (LOWORD(wParam) == kRecordCommand)
-                RecordCommand();
+                Record();
+            break;
+        case kBarCommandMessage:
+            BarCommand(window, wParam);
             break;
         case WM_TIMER:
             Tick(window);
@@ -384,8 +298,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             LeftButtonUp(window);
             break;
         case WM_CONTEXTMENU:
-            DialogBoxParamA(ProgramInstance(), MAKEINTRESOURCEA(kSettingsDialogTemplate), window,
-                            SettingsDialogProc, 0);
+            OpenSettings(window);
             break;
         case WM_KEYUP:
             KeyCommand(window, wParam);

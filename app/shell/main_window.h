@@ -3,7 +3,7 @@
 // power and session notices, mouse, keys and command texts.
 #pragma once
 
-#include "app/shell/main_window_handle.h"
+#include "app/core/main_window_handle.h"
 
 #include <windows.h>
 
@@ -17,13 +17,5 @@ inline constexpr int kSkinResourceType = 101;
 inline constexpr int kRecordCommand = 109;
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The control bar's time-display font; deleted by the process entry at exit.
-HFONT TimeDisplayFont();
-// The skin strip (a GDI+ bitmap), or null.
-void* SkinImage();
-// Token of GdiplusStartup (0 when GDI+ was not started); shut down by the
-// process entry.
-ULONG_PTR GdiplusToken();
 
 }  // namespace vistrel

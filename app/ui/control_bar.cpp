@@ -10,12 +10,11 @@
 #include <cstring>
 
 #include "app/capture/capture_graph.h"
+#include "app/core/main_window_handle.h"
+#include "app/core/settings.h"
 #include "app/recording/recording_files.h"
-#include "app/shell/main_window.h"
-#include "app/shell/placement.h"
-#include "app/shell/settings.h"
 #include "app/ui/control_bar_logic.h"
-#include "app/ui/settings_dialog.h"
+#include "app/ui/placement.h"
 
 namespace vistrel {
 
@@ -35,6 +34,20 @@ HBRUSH gKeyBrush = nullptr;
 
 // The skin's memory: GDI+ reads the bitmap from it for the whole run.
 HGLOBAL gSkinMemory[2] = {nullptr, nullptr};
+
+// What the bar draws with, made once at start-up for the whole run.
+HFONT gTimeDisplayFont = nullptr;
+void* gSkinImage = nullptr;
+ULONG_PTR gGdiplusToken = 0;
+
+HFONT CreateTimeDisplayFont() {
+    LOGFONTA font{};
+    font.lfHeight = 18;
+    font.lfWidth = 10;
+    font.lfPitchAndFamily = 0x22;  // variable pitch, Swiss family
+    std::strcpy(font.lfFaceName, "Arial");
+    return CreateFontIndirectA(&font);
+}
 
 void ApplyOpacity(HWND bar) {
     SetLayeredWindowAttributes(bar, kBarColourKey, gOpacity, LWA_COLORKEY | LWA_ALPHA);
@@ -75,18 +88,6 @@ BOOL Create(HWND bar, LPARAM param) {
     return TRUE;
 }
 
-void RecordClicked(HWND bar) {
-    if (IsRecording()) {
-        StopRecording();
-        StartPreview();
-    } else {
-        StopPreview();
-        EnforceRecordingLimits(false, 0);
-        StartRecording();
-    }
-    RefreshRecordButton(bar, IsRecording());
-}
-
 void PreviewClicked() {
     if (IsRecording()) {
         gVidFlags ^= kFlagPreviewShown;
@@ -125,13 +126,13 @@ void Command(HWND bar, int id) {
             StartFade(bar, FadeDirection::kOut);
             break;
         case kBarRecord:
-            RecordClicked(bar);
+        case kBarArchive:
+        case kBarSettings:
+            // Recording and settings are the main window's to act on.
+            SendMessageA(main, kBarCommandMessage, static_cast<WPARAM>(id), 0);
             break;
         case kBarPreview:
             PreviewClicked();
-            break;
-        case kBarArchive:
-            ArchiveRecordings();
             break;
         case kBarTimeDisplay:
             if (!IsRecording()) {
@@ -141,10 +142,6 @@ void Command(HWND bar, int id) {
             break;
         case kBarFullScreen:
             FullScreenClicked(main);
-            break;
-        case kBarSettings:
-            DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kSettingsDialogTemplate),
-                            main, SettingsDialogProc, 0);
             break;
         case kBarMinimise:
             DestroyWindow(bar);
@@ -177,6 +174,27 @@ void DrawItem(const DRAWITEMSTRUCT& item) {
 
 HWND ControlBarHandle() {
     return gBar;
+}
+
+void LoadControlBarResources(HMODULE module, int skinResource, int skinResourceType) {
+    if (gTimeDisplayFont == nullptr)
+        gTimeDisplayFont = CreateTimeDisplayFont();
+    if (gGdiplusToken == 0) {
+        Gdiplus::GdiplusStartupInput input;
+        if (Gdiplus::GdiplusStartup(&gGdiplusToken, &input, nullptr) != Gdiplus::Ok)
+            gGdiplusToken = 0;
+    }
+    if (gSkinImage == nullptr)
+        gSkinImage = LoadSkinImage(skinResource, skinResourceType, module);
+}
+
+void FreeControlBarResources() {
+    if (gTimeDisplayFont != nullptr)
+        DeleteObject(gTimeDisplayFont);
+    gTimeDisplayFont = nullptr;
+    if (gGdiplusToken != 0)
+        Gdiplus::GdiplusShutdown(gGdiplusToken);
+    gGdiplusToken = 0;
 }
 
 void PlaceControlBar(HWND bar, const RECT& mainWindowRect) {
@@ -241,7 +259,7 @@ void DrawTimeDisplay(HDC dc, const RECT& rect, uint32_t seconds, uint32_t total,
             LineTo(memory, x, inner.bottom - 3);
         }
         SetBkMode(memory, TRANSPARENT);
-        HGDIOBJ oldFont = SelectObject(memory, TimeDisplayFont());
+        HGDIOBJ oldFont = SelectObject(memory, gTimeDisplayFont);
         std::string text = TimeDisplayText(recording ? seconds : total);
         RECT t = inner;
         t.top += 5;
@@ -277,7 +295,7 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item, COLORREF background) {
         gp::GdipDeleteBrush(brush);
     }
     int cell = SkinCell(static_cast<int>(item.CtlID), IsRecording());
-    auto* skin = static_cast<Gdiplus::GpImage*>(SkinImage());
+    auto* skin = static_cast<Gdiplus::GpImage*>(gSkinImage);
     if (skin != nullptr && cell >= 0) {
         BarPoint origin = SkinCellOrigin(cell);
         gp::GdipDrawImageRectRectI(graphics, skin, r.left, r.top, width, height, origin.x, origin.y,

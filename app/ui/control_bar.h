@@ -12,6 +12,14 @@ namespace vistrel {
 // Control ids of the bar that others use.
 inline constexpr int kControlBarTemplate = 104;
 inline constexpr int kRecordButtonId = 109;
+// Sent to the main window for the buttons it acts on (record, archive,
+// settings); wParam is the button's control id.
+inline constexpr UINT kBarCommandMessage = WM_USER + 2;
+
+// The time display's font, GDI+ and the skin strip: made once at start-up,
+// freed by the process entry at exit (the skin lives as long as the process).
+void LoadControlBarResources(HMODULE module, int skinResource, int skinResourceType);
+void FreeControlBarResources();
 
 // The open bar, or null; set and cleared by the bar itself.
 HWND ControlBarHandle();

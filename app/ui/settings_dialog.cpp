@@ -1,6 +1,6 @@
 // The settings dialog: every control writes its setting the moment it reports
-// a change, and closing saves them and, when a change needs it, builds the
-// graph again. Main window thread only; the dialog is modal.
+// a change, and closing saves them and tells the opener whether a change needs
+// the graph built again. Main window thread only; the dialog is modal.
 #include "app/ui/settings_dialog.h"
 
 #include <commctrl.h>
@@ -11,13 +11,13 @@
 #include <string>
 
 #include "app/capture/capture_graph.h"
-#include "app/capture/device_catalogue.h"
 #include "app/capture/device_names.h"
 #include "app/capture/format_catalogue.h"
-#include "app/shell/placement.h"
-#include "app/shell/resource.h"
-#include "app/shell/settings.h"
-#include "app/shell/settings_store.h"
+#include "app/ui/placement.h"
+#include "app/ui/resource.h"
+#include "app/core/settings.h"
+#include "app/core/settings_store.h"
+#include "app/ui/device_lists.h"
 #include "app/ui/settings_values.h"
 
 namespace vistrel {
@@ -107,8 +107,8 @@ void ShowNumbers(HWND dialog) {
 BOOL InitDialog(HWND dialog) {
     for (const FlagBox& box : kFlagBoxes)
         CheckDlgButton(dialog, box.id, (gVidFlags & box.bit) ? BST_CHECKED : BST_UNCHECKED);
-    EnumerateCodecs(GetDlgItem(dialog, IDC_SETTINGS_VIDEO_CODEC),
-                    GetDlgItem(dialog, IDC_SETTINGS_AUDIO_CODEC));
+    FillCodecLists(GetDlgItem(dialog, IDC_SETTINGS_VIDEO_CODEC),
+                   GetDlgItem(dialog, IDC_SETTINGS_AUDIO_CODEC));
     // The edits hold what a setting can; longer texts cannot be typed.
     SendDlgItemMessageA(dialog, IDC_SETTINGS_CAPTURE_PATH, EM_LIMITTEXT, kMaxPathText, 0);
     SendDlgItemMessageA(dialog, IDC_SETTINGS_ARCHIVE_PATH, EM_LIMITTEXT, kMaxPathText, 0);
@@ -281,16 +281,7 @@ void CloseDialog(HWND dialog) {
     if (!FoldersWritable(dialog))
         return;
     SaveRegistrySettings();
-    if (gGraphChanged) {
-        if (IsPreviewing())
-            StopPreview();
-        if (IsRecording())
-            StopRecording();
-        TearDownGraph();
-        ReleaseCaptureDevices();
-        StartPreview();
-    }
-    EndDialog(dialog, 0);
+    EndDialog(dialog, gGraphChanged ? kSettingsNeedNewGraph : 0);
 }
 
 // The selected entry's index, or the setting unchanged when none is.
@@ -334,7 +325,7 @@ void Command(HWND dialog, int id, int code) {
                 CopyText(gSettings.vCodec, ItemText(dialog, id, 63));
             else
                 CopyText(gSettings.aCodec, ItemText(dialog, id, 63));
-            EnumerateCodecs(nullptr, nullptr);
+            EnumerateCodecs();
             return;
         case IDC_SETTINGS_RESOLUTION:
             if (selectionChange)

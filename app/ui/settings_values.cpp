@@ -1,6 +1,6 @@
 #include "app/ui/settings_values.h"
 
-#include "app/shell/resource.h"
+#include "app/ui/resource.h"
 
 #include <cstdio>
 #include <cstdlib>

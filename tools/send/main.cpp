@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/command_dispatch.h"
-#include "app/shell/window_logic.h"
+#include "common/command_words.h"
 #include "tools/send/send_args.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/shell/command_line.h"
-#include "app/shell/command_words.h"
+#include "common/command_line.h"
+#include "common/command_words.h"
 
 namespace vistrel {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/recording/recording_files.h"
-#include "app/shell/settings.h"
+#include "app/core/settings.h"
 
 namespace {
 

@@ -21,27 +21,6 @@ TEST(ControlBarPlacement, CoversTheWindowLessItsMargins) {
     EXPECT_EQ(captioned.height, 240 - 23 - 8);
 }
 
-// Where each button sits and which skin cell it shows are the control bar
-// scenario's checks, pixel by pixel on the real bar; here what no button is.
-TEST(ControlBarLayout, UnknownControlsHaveNoPlaceAndNoCell) {
-    for (int id : kBarControls) {
-        BarPoint p{-1, -1};
-        EXPECT_TRUE(ControlPosition(id, 632, 462, &p)) << id;
-    }
-    BarPoint untouched{7, 8};
-    EXPECT_FALSE(ControlPosition(2, 632, 462, &untouched));
-    EXPECT_FALSE(ControlPosition(40006, 632, 462, &untouched));
-    EXPECT_EQ(untouched.x, 7);
-    EXPECT_EQ(untouched.y, 8);
-    EXPECT_EQ(SkinCell(kBarTimeDisplay, false), -1);
-    EXPECT_EQ(SkinCell(0, false), -1);
-    EXPECT_EQ(SkinCellOrigin(9).x, 0);
-    EXPECT_EQ(SkinCellOrigin(-1).y, 0);
-
-    EXPECT_EQ(OpaqueArgb(kBarColourKey), 0xFF010000u);
-    EXPECT_EQ(OpaqueArgb(0x00332211), 0xFF112233u);  // COLORREF is 0x00BBGGRR
-}
-
 TEST(ControlBarFade, InSettlesAt201AndOutDestroysFromWhereverItIs) {
     uint8_t opacity = kFadeStartOpacity;
     int applied = 0;
@@ -78,15 +57,6 @@ TEST(ControlBarFade, InSettlesAt201AndOutDestroysFromWhereverItIs) {
     EXPECT_EQ(NextFadeStep(FadeDirection::kIn, 200).opacity, 210);
 }
 
-TEST(ControlBarTimeLimit, ClickCyclesThroughFiveLimits) {
-    const std::pair<uint32_t, uint32_t> cases[] = {
-        {0, 1800},     {1, 1800},      {1799, 1800},  {1800, 3600},  {3599, 3600},
-        {3600, 5400},  {4000, 5400},   {5399, 5400},  {5400, 7200},  {7199, 7200},
-        {7200, 10800}, {10799, 10800}, {10800, 1800}, {86400, 1800}, {UINT32_MAX, 1800}};
-    for (auto [from, to] : cases)
-        EXPECT_EQ(NextCapSeconds(from), to) << from;
-}
-
 TEST(ControlBarTimeDisplay, ValuesFromTheSegmentClockOrTheLimit) {
     TimeDisplayValues idle = TimeDisplayFor(false, 5000, 1000, 4600, 3600);
     EXPECT_EQ(idle.seconds, 0u);
@@ -105,20 +75,6 @@ TEST(ControlBarTimeDisplay, ValuesFromTheSegmentClockOrTheLimit) {
     // Differences on the low 32 bits stay right across their wrap.
     const int64_t wrapStart = 0x2FFFFFFF0;
     EXPECT_EQ(TimeDisplayFor(true, wrapStart + 0x20, wrapStart, wrapStart + 60, 0).seconds, 0x20u);
-}
-
-TEST(ControlBarTimeDisplay, TextAndBlinkingColour) {
-    EXPECT_EQ(TimeDisplayText(0), " 0:00:00");
-    EXPECT_EQ(TimeDisplayText(59), " 0:00:59");
-    EXPECT_EQ(TimeDisplayText(3661), " 1:01:01");
-    EXPECT_EQ(TimeDisplayText(10800), " 3:00:00");
-    EXPECT_EQ(TimeDisplayText(36000 + 59 * 60 + 59), "10:59:59");
-    EXPECT_EQ(TimeDisplayText(360000), "100:00:00");
-
-    EXPECT_EQ(TimeDisplayTextColour(false, 0), 0xFFFF00u);  // cyan
-    EXPECT_EQ(TimeDisplayTextColour(false, 7), 0xFFFF00u);
-    EXPECT_EQ(TimeDisplayTextColour(true, 7), 0xFFFFFFu);  // white on odd seconds
-    EXPECT_EQ(TimeDisplayTextColour(true, 8), 0x1E1EFFu);  // RGB(255, 30, 30)
 }
 
 TEST(ControlBarTimeDisplay, ProgressStripesShowTheElapsedShare) {
@@ -147,15 +103,6 @@ TEST(ControlBarTimeDisplay, ProgressStripesShowTheElapsedShare) {
     EXPECT_EQ(full.back(), 81);
     EXPECT_TRUE(ProgressColumns(true, 4, 30, 60).empty());
     EXPECT_TRUE(ProgressColumns(true, -3, 30, 60).empty());
-}
-
-TEST(ControlBarRecordButton, RepaintsOnlyOnAChangedState) {
-    RecordButtonState state;
-    EXPECT_FALSE(state.Changed(false));  // not recording before the first call
-    EXPECT_TRUE(state.Changed(true));
-    EXPECT_FALSE(state.Changed(true));
-    EXPECT_TRUE(state.Changed(false));
-    EXPECT_FALSE(state.Changed(false));
 }
 
 }  // namespace

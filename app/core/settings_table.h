@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/settings.h"
+#include "app/core/settings.h"
 
 namespace vistrel {
 

@@ -1,4 +1,4 @@
-#include "app/shell/main_window_handle.h"
+#include "app/core/main_window_handle.h"
 
 namespace vistrel {
 

@@ -1,11 +1,18 @@
-#include "app/shell/command_words.h"
+#include "common/command_words.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
-#include "app/shell/command_line.h"
+#include "common/command_line.h"
 
 namespace vistrel {
+
+std::string WindowTitleFor(int32_t instanceNumber) {
+    char title[48];
+    std::snprintf(title, sizeof(title), "Halvorix - Vistrel %d", static_cast<int>(instanceNumber));
+    return title;
+}
 
 std::optional<CommandWord> FindCommandWord(const char* token) {
     if (token == nullptr)

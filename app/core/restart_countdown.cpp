@@ -1,4 +1,4 @@
-#include "app/shell/restart_countdown.h"
+#include "app/core/restart_countdown.h"
 
 namespace vistrel {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <span>
 
-#include "app/shell/settings_table.h"
+#include "app/core/settings_table.h"
 
 namespace {
 

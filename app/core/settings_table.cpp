@@ -1,4 +1,4 @@
-#include "app/shell/settings_table.h"
+#include "app/core/settings_table.h"
 
 #include <bit>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "app/shell/instances.h"
+#include "app/core/instances.h"
 
 #include <climits>
 #include <cstdio>
 
-#include "app/shell/command_line.h"
-#include "app/shell/window_logic.h"
+#include "common/command_line.h"
+#include "common/command_words.h"
 #include "common/win_handle.h"
 
 namespace vistrel {

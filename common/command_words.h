@@ -7,8 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace vistrel {
+
+// "Halvorix - Vistrel <n>": the title by which other programs find copy n.
+std::string WindowTitleFor(int32_t instanceNumber);
+
+// The dwData that marks a command text in WM_COPYDATA.
+inline constexpr uintptr_t kCommandTextCopyData = 1;
 
 // Position in CommandWords is the command index.
 enum class CommandWord : int {

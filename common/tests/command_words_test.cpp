@@ -1,4 +1,4 @@
-#include "app/shell/command_words.h"
+#include "common/command_words.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/shell/settings.h"
+#include "app/core/settings.h"
 
 namespace vistrel {
 

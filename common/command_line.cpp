@@ -1,4 +1,4 @@
-#include "app/shell/command_line.h"
+#include "common/command_line.h"
 
 #include <climits>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/shell/settings_store.h"
+#include "app/core/settings_store.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/shell/instances.h"
-#include "app/shell/settings.h"
-#include "app/shell/settings_table.h"
+#include "app/core/instances.h"
+#include "app/core/settings.h"
+#include "app/core/settings_table.h"
 
 namespace vistrel {
 

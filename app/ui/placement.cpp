@@ -1,10 +1,10 @@
-#include "app/shell/placement.h"
+#include "app/ui/placement.h"
 
 #include "app/capture/capture_graph.h"
-#include "app/shell/main_window.h"
-#include "app/shell/settings.h"
-#include "app/shell/window_logic.h"
+#include "app/core/main_window_handle.h"
+#include "app/core/settings.h"
 #include "app/ui/control_bar.h"
+#include "app/ui/placement_rules.h"
 
 namespace vistrel {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/shell/command_line.h"
-#include "app/shell/command_words.h"
+#include "common/command_line.h"
+#include "common/command_words.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vistrel::ParsedCommand parsed = vistrel::ParseCommandText(data, size);
