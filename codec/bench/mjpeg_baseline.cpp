@@ -107,6 +107,8 @@ bool EncodeOurs(const std::string& out_path) {
 
 int main() {
     Run("mkdir -p " + kDir);
+    // A figure only from this run: a failed run leaves none behind.
+    std::remove((kDir + "/mjpeg-baseline.txt").c_str());
     if (SizeOf(kFramesFile) != static_cast<long>(kWidth) * kHeight * 4 * kFrames &&
         !Run(
             "ffmpeg -hide_banner -nostdin -v error -y -f lavfi -i "
