@@ -1,7 +1,6 @@
 #include "codec/compressor_filter.h"
 
 #include <uuids.h>
-#include <wrl/client.h>
 
 #include <array>
 #include <climits>
@@ -12,8 +11,6 @@
 #include "codec/mjpeg_ids.h"
 #include "codec/output_format.h"
 #include "codec/settings_store.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace mjpeg {
 namespace {

@@ -11,8 +11,8 @@
 #include <dshow.h>
 #include <ocidl.h>
 
+#include <atomic>
 #include <optional>
-#include <string>
 
 #include "codec/compressor_interface.h"
 #include "codec/compressor_settings.h"
