@@ -49,6 +49,10 @@ class TransformFilter : public BaseFilter {
     virtual HRESULT BreakConnect(PIN_DIRECTION) { return S_OK; }
     virtual HRESULT CompleteConnect(PIN_DIRECTION, IPin*) { return S_OK; }
 
+    // Further interfaces of the output pin, under the pin's identity (a
+    // compressor's IAMVideoCompression, say); the default adds none.
+    virtual HRESULT QueryOutputPinInterface(REFIID, void**) { return E_NOINTERFACE; }
+
     // The receive path and the stream notifications; the defaults pass
     // everything downstream.
     virtual HRESULT Receive(IMediaSample* in);

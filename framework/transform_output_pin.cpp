@@ -10,6 +10,9 @@ TransformOutputPin::TransformOutputPin(TransformFilter& filter)
 HRESULT TransformOutputPin::QueryPinInterface(REFIID iid, void** out) {
     if (IsEqualIID(iid, IID_IMediaSeeking))
         return GetInterface(static_cast<IMediaSeeking*>(&seeking_), out);
+    HRESULT hr = transform_.QueryOutputPinInterface(iid, out);
+    if (hr != E_NOINTERFACE)
+        return hr;
     return OutputPin::QueryPinInterface(iid, out);
 }
 

@@ -131,8 +131,10 @@ int main() {
         std::printf("# composition %.0f us per frame, ffmpeg drawtext %.0f us per frame\n", compose,
                     baseline);
     } else {
-        std::printf("# composition-1080p: no ffmpeg baseline from this run (%.0f us per frame)\n",
-                    compose);
+        std::printf(
+            "bench composition-1080p failed: no positive ffmpeg drawtext baseline from this run "
+            "(composition %.0f us per frame)\n",
+            compose);
     }
     return 0;
 }

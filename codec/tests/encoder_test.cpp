@@ -1,0 +1,154 @@
+// Frames of every input layout through the encoder and back through
+// libjpeg-turbo's decoder: the picture comes out upright, in its colours,
+// within the quality the recordings promise; and no sample or buffer too
+// short ever yields a frame.
+#include <gtest/gtest.h>
+
+#include <turbojpeg.h>
+
+#include "codec/frame_encoder.h"
+#include "codec/output_format.h"
+#include "codec/yuv_planes.h"
+#include "format_blocks.h"
+
+namespace mjpeg {
+namespace {
+
+using test::Picture;
+
+struct Decoded {
+    Picture picture;
+    int subsampling = -1;
+};
+
+Decoded Decode(const uint8_t* jpeg, size_t size) {
+    Decoded d;
+    tjhandle h = tjInitDecompress();
+    int w = 0, ht = 0, sub = 0, space = 0;
+    if (tjDecompressHeader3(h, jpeg, size, &w, &ht, &sub, &space) == 0) {
+        d.picture = {w, ht, std::vector<uint8_t>(static_cast<size_t>(w) * ht * 3)};
+        if (tjDecompress2(h, jpeg, size, d.picture.bgr.data(), w, 0, ht, TJPF_BGR, 0) == 0)
+            d.subsampling = sub;
+    }
+    tjDestroy(h);
+    return d;
+}
+
+struct Case {
+    PixelFormat format;
+    int width;
+    int height;  // negative: top-down RGB
+};
+
+class EncoderRoundTrip : public ::testing::TestWithParam<Case> {};
+
+TEST_P(EncoderRoundTrip, KeepsThePictureUprightAndClose) {
+    const Case c = GetParam();
+    auto layout = test::Parse(c.format, test::SpecFor(c.format, c.width, c.height));
+    ASSERT_TRUE(layout);
+    const Picture picture = test::TestPicture(layout->width, layout->height);
+    const std::vector<uint8_t> frame = test::FillFrame(*layout, picture);
+    std::vector<uint8_t> out(MaxFrameBytes(layout->width, layout->height));
+    FrameEncoder encoder;
+    for (Chroma chroma : {Chroma::k420, Chroma::k422}) {
+        SCOPED_TRACE(static_cast<int>(chroma));
+        const size_t n = encoder.Encode(*layout, frame, {85, chroma}, out);
+        ASSERT_GT(n, 0u) << encoder.last_error();
+        Decoded d = Decode(out.data(), n);
+        ASSERT_EQ(d.picture.width, layout->width);
+        ASSERT_EQ(d.picture.height, layout->height);
+        // 4:2:0 sources cannot gain chroma; the others follow the setting.
+        const bool fixed = c.format == PixelFormat::kI420 || c.format == PixelFormat::kNv12;
+        EXPECT_EQ(d.subsampling, chroma == Chroma::k422 && !fixed ? TJSAMP_422 : TJSAMP_420);
+        EXPECT_GE(test::Psnr(picture, d.picture), 38.0);
+        // Red stays top left, blue bottom right: rows neither flipped nor
+        // shifted, and video-range YUV stretched back to full range.
+        const uint8_t* tl = d.picture.At(1, 1);
+        const uint8_t* br = d.picture.At(layout->width - 2, layout->height - 2);
+        EXPECT_TRUE(tl[2] > 235 && tl[0] < 20 && tl[1] < 20)
+            << +tl[0] << " " << +tl[1] << " " << +tl[2];
+        EXPECT_TRUE(br[0] > 235 && br[2] < 20 && br[1] < 20)
+            << +br[0] << " " << +br[1] << " " << +br[2];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, EncoderRoundTrip,
+    ::testing::Values(Case{PixelFormat::kRgb24, 320, 240}, Case{PixelFormat::kRgb24, 321, 239},
+                      Case{PixelFormat::kRgb32, 320, -240}, Case{PixelFormat::kRgb32, 320, 240},
+                      Case{PixelFormat::kYuy2, 320, 240}, Case{PixelFormat::kYuy2, 320, 237},
+                      Case{PixelFormat::kI420, 320, 240}, Case{PixelFormat::kNv12, 320, 240}));
+
+TEST(Encoder, AVisibleRectangleOfABottomUpBitmapIsItsTopRows) {
+    test::BlockSpec s = test::SpecFor(PixelFormat::kRgb32, 400, 300);
+    s.target[2] = 320;
+    s.target[3] = 240;
+    auto layout = test::Parse(PixelFormat::kRgb32, s);
+    ASSERT_TRUE(layout);
+    const Picture picture = test::TestPicture(320, 240);
+    std::vector<uint8_t> frame = test::FillFrame(*layout, picture);
+    std::vector<uint8_t> out(MaxFrameBytes(320, 240));
+    FrameEncoder encoder;
+    const size_t n = encoder.Encode(*layout, frame, {}, out);
+    ASSERT_GT(n, 0u) << encoder.last_error();
+    Decoded d = Decode(out.data(), n);
+    ASSERT_EQ(d.picture.width, 320);
+    EXPECT_GE(test::Psnr(picture, d.picture), 38.0);
+}
+
+TEST(Encoder, QualityTradesSizeForFidelity) {
+    auto layout = test::Parse(PixelFormat::kRgb24, test::SpecFor(PixelFormat::kRgb24, 320, 240));
+    const Picture picture = test::TestPicture(320, 240);
+    const std::vector<uint8_t> frame = test::FillFrame(*layout, picture);
+    std::vector<uint8_t> out(MaxFrameBytes(320, 240));
+    FrameEncoder encoder;
+    size_t last_size = 0;
+    double last_psnr = 0;
+    for (int quality : {0, 30, 85, 100}) {
+        const size_t n = encoder.Encode(*layout, frame, {quality, Chroma::k420}, out);
+        ASSERT_GT(n, 0u) << quality;
+        const double psnr = test::Psnr(picture, Decode(out.data(), n).picture);
+        EXPECT_GT(n, last_size) << quality;
+        EXPECT_GT(psnr, last_psnr) << quality;
+        last_size = n;
+        last_psnr = psnr;
+    }
+}
+
+TEST(Encoder, GivesNoFrameForShortSamplesOrBuffersAndFitsWhatItCan) {
+    auto layout = test::Parse(PixelFormat::kNv12, test::SpecFor(PixelFormat::kNv12, 320, 240));
+    const std::vector<uint8_t> frame = test::FillFrame(*layout, test::TestPicture(320, 240));
+    FrameEncoder encoder;
+    std::vector<uint8_t> out(MaxFrameBytes(320, 240));
+    // One byte short of a frame, or nothing at all.
+    const std::span<const uint8_t> all(frame);
+    EXPECT_EQ(encoder.Encode(*layout, all.first(frame.size() - 1), {}, out), 0u);
+    EXPECT_FALSE(encoder.last_error().empty());
+    EXPECT_EQ(encoder.Encode(*layout, {}, {}, out), 0u);
+
+    // A buffer below the worst case still takes a frame that fits it, byte
+    // for byte the same; one byte less than the frame gets nothing.
+    const size_t n = encoder.Encode(*layout, frame, {}, out);
+    ASSERT_GT(n, 0u);
+    std::vector<uint8_t> exact(n, 0xEE);
+    EXPECT_EQ(encoder.Encode(*layout, frame, {}, exact), n);
+    EXPECT_TRUE(std::equal(exact.begin(), exact.end(), out.begin()));
+    std::vector<uint8_t> tight(n - 1, 0xEE);
+    EXPECT_EQ(encoder.Encode(*layout, frame, {}, tight), 0u);
+    EXPECT_EQ(encoder.Encode(*layout, frame, {}, std::span<uint8_t>()), 0u);
+    // An empty layout (never negotiated) is no frame either.
+    EXPECT_EQ(encoder.Encode(FrameLayout{}, frame, {}, out), 0u);
+}
+
+TEST(Encoder, StretchesVideoRangeToFullRange) {
+    EXPECT_EQ(FullRangeLuma(16), 0);
+    EXPECT_EQ(FullRangeLuma(235), 255);
+    EXPECT_EQ(FullRangeLuma(0), 0);
+    EXPECT_EQ(FullRangeLuma(255), 255);
+    EXPECT_EQ(FullRangeChroma(128), 128);
+    EXPECT_EQ(FullRangeChroma(16), 0);
+    EXPECT_EQ(FullRangeChroma(240), 255);
+}
+
+}  // namespace
+}  // namespace mjpeg

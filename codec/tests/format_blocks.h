@@ -1,0 +1,103 @@
+// Format blocks and frames of the tests, made as a camera would describe and
+// fill them. Portable.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "codec/input_format.h"
+
+namespace mjpeg::test {
+
+inline uint32_t FourCc(const char (&s)[5]) {
+    return static_cast<uint32_t>(s[0]) | static_cast<uint32_t>(s[1]) << 8 |
+           static_cast<uint32_t>(s[2]) << 16 | static_cast<uint32_t>(s[3]) << 24;
+}
+
+struct BlockSpec {
+    int32_t width = 64;
+    int32_t height = 48;  // negative: top-down
+    uint16_t bits = 32;
+    uint32_t compression = 0;
+    uint32_t image_size = 0;
+    int32_t target[4] = {0, 0, 0, 0};  // left, top, right, bottom
+    int64_t frame_time = 333333;
+    bool info2 = false;
+    uint32_t interlace = 0;
+};
+
+inline BlockSpec SpecFor(PixelFormat f, int width, int height) {
+    BlockSpec s;
+    s.width = width;
+    s.height = height;
+    switch (f) {
+        case PixelFormat::kRgb24:
+            s.bits = 24;
+            break;
+        case PixelFormat::kRgb32:
+            s.bits = 32;
+            break;
+        case PixelFormat::kYuy2:
+            s.bits = 16;
+            s.compression = FourCc("YUY2");
+            break;
+        case PixelFormat::kI420:
+            s.bits = 12;
+            s.compression = FourCc("I420");
+            break;
+        case PixelFormat::kNv12:
+            s.bits = 12;
+            s.compression = FourCc("NV12");
+            break;
+    }
+    return s;
+}
+
+inline std::vector<uint8_t> MakeBlock(const BlockSpec& s) {
+    const size_t bitmap = s.info2 ? 72 : 48;
+    std::vector<uint8_t> b(bitmap + 40, 0);
+    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); };
+    for (int i = 0; i < 4; ++i)
+        put32(16 + 4 * i, static_cast<uint32_t>(s.target[i]));
+    std::memcpy(&b[40], &s.frame_time, 8);
+    if (s.info2)
+        put32(48, s.interlace);
+    put32(bitmap, 40);
+    put32(bitmap + 4, static_cast<uint32_t>(s.width));
+    put32(bitmap + 8, static_cast<uint32_t>(s.height));
+    b[bitmap + 12] = 1;
+    std::memcpy(&b[bitmap + 14], &s.bits, 2);
+    put32(bitmap + 16, s.compression);
+    put32(bitmap + 20, s.image_size);
+    return b;
+}
+
+inline std::optional<FrameLayout> Parse(PixelFormat f, const BlockSpec& s) {
+    std::vector<uint8_t> b = MakeBlock(s);
+    return ParseInputFormat(f, s.info2 ? BlockKind::kVideoInfo2 : BlockKind::kVideoInfo, b.data(),
+                            b.size());
+}
+
+// A picture as (B, G, R) per pixel, top row first: what a frame should show.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> bgr;
+    const uint8_t* At(int x, int y) const { return &bgr[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+// Soft gradients with a few solid blocks: a camera-like picture that JPEG
+// at the default quality keeps far above 38 dB, and whose corners tell its
+// orientation apart (red top left, blue bottom right).
+Picture TestPicture(int width, int height);
+
+// The picture in the layout's memory form (RGB directly; YUV as video-range
+// BT.601 samples, as cameras deliver them).
+std::vector<uint8_t> FillFrame(const FrameLayout& layout, const Picture& picture);
+
+// Peak signal-to-noise ratio of two pictures of one size, in dB.
+double Psnr(const Picture& a, const Picture& b);
+
+}  // namespace mjpeg::test
