@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "framework/base_pin.h"
-#include "framework/pin_enumerator.h"
+#include "framework/enumerator.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -167,7 +167,7 @@ STDMETHODIMP BaseFilter::EnumPins(IEnumPins** pins) {
     if (!pins)
         return E_POINTER;
     *pins = nullptr;
-    return PinEnumerator::Create(*this, pins);
+    return CreatePinEnumerator(*this, pins);
 }
 
 STDMETHODIMP BaseFilter::FindPin(LPCWSTR id, IPin** pin) {
