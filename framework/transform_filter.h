@@ -20,8 +20,7 @@
 #pragma once
 
 #include "framework/base_filter.h"
-#include "framework/transform_input_pin.h"
-#include "framework/transform_output_pin.h"
+#include "framework/transform_pins.h"
 
 namespace dshow {
 
