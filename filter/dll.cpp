@@ -1,11 +1,11 @@
-// orvant.dll's entry points over its class-factory table.
+// orvant.dll's class-factory table; the entry points are the framework's.
 #include <windows.h>
 #include <dshow.h>
 #include <uuids.h>
 
 #include "filter/overlay_filter.h"
 #include "filter/overlay_page.h"
-#include "framework/class_factory.h"
+#include "framework/dll_entry.h"
 #include "framework/registration.h"
 
 namespace {
@@ -26,15 +26,7 @@ const dshow::FactoryEntry kClasses[] = {
 
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return dshow::GetClassObject(kClasses, clsid, iid, out);
-}
-STDAPI DllCanUnloadNow() {
-    return dshow::CanUnloadNow();
-}
-STDAPI DllRegisterServer() {
-    return dshow::RegisterServer(kClasses, true);
-}
-STDAPI DllUnregisterServer() {
-    return dshow::RegisterServer(kClasses, false);
+const dshow::ComServer& dshow::ThisServer() {
+    static const ComServer server{kClasses};
+    return server;
 }

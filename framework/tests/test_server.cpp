@@ -4,7 +4,7 @@
 
 #include <uuids.h>
 
-#include "framework/class_factory.h"
+#include "framework/dll_entry.h"
 #include "framework/registration.h"
 #include "framework/tests/test_server.h"
 
@@ -31,15 +31,7 @@ const dshow::FactoryEntry kClasses[] = {
 
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return dshow::GetClassObject(kClasses, clsid, iid, out);
-}
-STDAPI DllCanUnloadNow() {
-    return dshow::CanUnloadNow();
-}
-STDAPI DllRegisterServer() {
-    return dshow::RegisterServer(kClasses, true);
-}
-STDAPI DllUnregisterServer() {
-    return dshow::RegisterServer(kClasses, false);
+const dshow::ComServer& dshow::ThisServer() {
+    static const ComServer server{kClasses};
+    return server;
 }
