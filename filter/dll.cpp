@@ -10,12 +10,7 @@
 
 namespace {
 
-const REGPINTYPES kAnyType = {&GUID_NULL, &GUID_NULL};
-const REGFILTERPINS2 kPins[] = {
-    {0, 1, 1, &kAnyType, 0, nullptr, nullptr},
-    {REG_PINFLAG_B_OUTPUT, 1, 1, &kAnyType, 0, nullptr, nullptr},
-};
-const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, kPins, nullptr};
+const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, dshow::kAnyTypeInOutPins, nullptr};
 
 const dshow::FactoryEntry kClasses[] = {
     {L"Orvant Filter", &orvant::CLSID_OverlayFilter, dshow::CreateInstance<orvant::OverlayFilter>,
@@ -26,7 +21,4 @@ const dshow::FactoryEntry kClasses[] = {
 
 }  // namespace
 
-const dshow::ComServer& dshow::ThisServer() {
-    static const ComServer server{kClasses};
-    return server;
-}
+const dshow::ComServer dshow::kThisServer{kClasses};

@@ -3,7 +3,7 @@
 #include "framework/registration.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return dshow::GetClassObject(dshow::ThisServer().classes, clsid, iid, out);
+    return dshow::GetClassObject(dshow::kThisServer.classes, clsid, iid, out);
 }
 
 STDAPI DllCanUnloadNow() {
@@ -11,14 +11,14 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllUnregisterServer() {
-    const dshow::ComServer& server = dshow::ThisServer();
+    const dshow::ComServer& server = dshow::kThisServer;
     if (server.extra_registration)
         server.extra_registration(false);
     return dshow::RegisterServer(server.classes, false);
 }
 
 STDAPI DllRegisterServer() {
-    const dshow::ComServer& server = dshow::ThisServer();
+    const dshow::ComServer& server = dshow::kThisServer;
     HRESULT hr = dshow::RegisterServer(server.classes, true);
     if (FAILED(hr) || !server.extra_registration)
         return hr;

@@ -1,13 +1,10 @@
 // The entry points of an in-process server: DllGetClassObject,
 // DllCanUnloadNow, DllRegisterServer and DllUnregisterServer, over the table
-// the server hands out through ThisServer(). A server links dshow_dll_entry,
-// defines ThisServer and exports the four from its .def file:
+// the server defines as kThisServer. A server links dshow_dll_entry, defines
+// kThisServer and exports the four from its .def file:
 //
 //   const dshow::FactoryEntry kClasses[] = {...};
-//   const dshow::ComServer& dshow::ThisServer() {
-//       static const ComServer server{kClasses};
-//       return server;
-//   }
+//   const dshow::ComServer dshow::kThisServer{kClasses};
 #pragma once
 
 #include <windows.h>
@@ -28,6 +25,6 @@ struct ComServer {
 };
 
 // Defined once by each server.
-const ComServer& ThisServer();
+extern const ComServer kThisServer;
 
 }  // namespace dshow

@@ -75,7 +75,4 @@ HRESULT DevicePaths(bool install) {
 
 }  // namespace
 
-const dshow::ComServer& dshow::ThisServer() {
-    static const ComServer server{kClasses, DevicePaths};
-    return server;
-}
+const dshow::ComServer dshow::kThisServer{kClasses, DevicePaths};

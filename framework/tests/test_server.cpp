@@ -15,12 +15,8 @@ class PlainObject final : public dshow::ComObject {
     explicit PlainObject(IUnknown* outer) : ComObject(outer) {}
 };
 
-const REGPINTYPES kAnyType = {&GUID_NULL, &GUID_NULL};
-const REGFILTERPINS2 kPins[] = {
-    {0, 1, 1, &kAnyType, 0, nullptr, nullptr},
-    {REG_PINFLAG_B_OUTPUT, 1, 1, &kAnyType, 0, nullptr, nullptr},
-};
-const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, kPins, &fwtest::CATEGORY_Test};
+const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, dshow::kAnyTypeInOutPins,
+                                         &fwtest::CATEGORY_Test};
 
 const dshow::FactoryEntry kClasses[] = {
     {L"Framework Test Object", &fwtest::CLSID_TestObject, dshow::CreateInstance<PlainObject>,
@@ -31,7 +27,4 @@ const dshow::FactoryEntry kClasses[] = {
 
 }  // namespace
 
-const dshow::ComServer& dshow::ThisServer() {
-    static const ComServer server{kClasses};
-    return server;
-}
+const dshow::ComServer dshow::kThisServer{kClasses};
