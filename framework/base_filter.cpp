@@ -73,21 +73,30 @@ STDMETHODIMP BaseFilter::Run(REFERENCE_TIME start) {
     return hr;
 }
 
-HRESULT BaseFilter::Activate() {
-    HRESULT hr = InitStream();
-    if (FAILED(hr))
-        return hr;
+template <class Step>
+HRESULT BaseFilter::StartPins(Step step, HRESULT (BasePin::*undo)()) {
     for (int i = 0; i < PinCount(); ++i) {
         BasePin* pin = PinAt(i);
         if (!pin->IsConnected())
             continue;
-        hr = pin->Active();
+        HRESULT hr = step(*pin);
         if (FAILED(hr)) {
-            // The failed pin too: it may have done part of its activation.
-            TellPins(i, &BasePin::Inactive);
-            CleanupStream();
+            // The failed pin too: it may have done part of its step.
+            TellPins(i, undo);
             return hr;
         }
+    }
+    return S_OK;
+}
+
+HRESULT BaseFilter::Activate() {
+    HRESULT hr = InitStream();
+    if (FAILED(hr))
+        return hr;
+    hr = StartPins([](BasePin& pin) { return pin.Active(); }, &BasePin::Inactive);
+    if (FAILED(hr)) {
+        CleanupStream();
+        return hr;
     }
     SetState(State_Paused);
     return S_OK;
@@ -97,16 +106,10 @@ HRESULT BaseFilter::StartRunning(REFERENCE_TIME start) {
     HRESULT hr = StartStream(start);
     if (FAILED(hr))
         return hr;
-    for (int i = 0; i < PinCount(); ++i) {
-        BasePin* pin = PinAt(i);
-        if (!pin->IsConnected())
-            continue;
-        hr = pin->Run(start);
-        if (FAILED(hr)) {
-            TellPins(i, &BasePin::Pause);
-            StopStream();
-            return hr;
-        }
+    hr = StartPins([start](BasePin& pin) { return pin.Run(start); }, &BasePin::Pause);
+    if (FAILED(hr)) {
+        StopStream();
+        return hr;
     }
     SetState(State_Running);
     return S_OK;

@@ -94,6 +94,10 @@ class BaseFilter : public ComObject, public IBaseFilter {
     HRESULT StartRunning(REFERENCE_TIME start);
     HRESULT LeaveRunning();
     HRESULT Deactivate();
+    // Calls `step` (Active or Run) on the connected pins in order; when one
+    // fails, `undo` on the pins up to and including it.
+    template <class Step>
+    HRESULT StartPins(Step step, HRESULT (BasePin::*undo)());
     // Calls `step` (Inactive or Pause) on the connected pins up to and
     // including `last`, every one even after one fails: the first failure.
     HRESULT TellPins(int last, HRESULT (BasePin::*step)());
