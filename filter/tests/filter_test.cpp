@@ -185,7 +185,7 @@ TEST_F(OverlayGraph, AsksForTwoBuffersSoTheSmartTeeCannotDeadlock) {
     EXPECT_EQ(fwtest::CallWithin(5000, "stop", [&] { return graph.control->Stop(); }), S_OK);
 }
 
-TEST_F(OverlayGraph, PersistStreamRoundTripAndCorruptStreams) {
+TEST_F(OverlayGraph, PersistStreamRoundTrip) {
     OverlaySettings s;
     ASSERT_EQ(transform->GetSettings(&s), S_OK);
     s.Color = 0x00123456;
@@ -212,8 +212,6 @@ TEST_F(OverlayGraph, PersistStreamRoundTripAndCorruptStreams) {
 
     // Another filter of the same instance: reset its settings, then load.
     ComPtr<IBaseFilter> other = new OverlayFilter(nullptr);
-    ComPtr<IOverlaySettings> otherSettings;
-    ASSERT_EQ(other.As(&otherSettings), S_OK);
     ComPtr<IPersistStream> otherPersist;
     ASSERT_EQ(other.As(&otherPersist), S_OK);
     LARGE_INTEGER zero{};
@@ -230,23 +228,8 @@ TEST_F(OverlayGraph, PersistStreamRoundTripAndCorruptStreams) {
     GlobalUnlock(a);
     GlobalUnlock(b);
 
-    // A truncated stream fails and changes nothing.
-    ComPtr<IStream> truncated;
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &truncated), S_OK);
-    std::vector<uint8_t> bytes(24 + 100);
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    std::memset(bytes.data() + 24, 0x55, 100);
-    truncated->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    truncated->Seek(zero, STREAM_SEEK_SET, nullptr);
-    EXPECT_TRUE(FAILED(otherPersist->Load(truncated.Get())));
-    ComPtr<IStream> after;
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &after), S_OK);
-    ASSERT_EQ(otherPersist->Save(after.Get(), FALSE), S_OK);
-    GetHGlobalFromStream(after.Get(), &b);
-    EXPECT_EQ(std::memcmp(GlobalLock(a), GlobalLock(b), 24 + kPersistFieldsSize), 0);
-    GlobalUnlock(a);
-    GlobalUnlock(b);
+    // Truncated and foreign streams are refused by the persist-stream base
+    // (the framework's transform test) and change nothing (the settings test).
 }
 
 TEST(OverlayProfile, PrivateRecordsUseOrvant0AndClaimedBlocksTheirInstance) {

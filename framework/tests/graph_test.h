@@ -39,6 +39,14 @@ class GraphTest : public ::testing::Test {
             sinks_.push_back(filter);
         return filter;
     }
+    // The same for a filter made elsewhere; null (not made) fails the test.
+    Microsoft::WRL::ComPtr<IBaseFilter> Add(Microsoft::WRL::ComPtr<IBaseFilter> filter,
+                                            const wchar_t* name) {
+        EXPECT_TRUE(filter) << "making a filter";
+        if (filter)
+            Add(filter.Get(), name);
+        return filter;
+    }
     // source -> transform -> sink, through the transform's first pins.
     HRESULT ConnectThrough(IPin* source, IBaseFilter* transform, IPin* sink) {
         HRESULT hr = graph.Connect(source, PinOf(transform, PINDIR_INPUT).Get());
