@@ -145,9 +145,6 @@ TEST_F(CameraTest, SetFormatRoundTripsAndRefusesBadFormats) {
     EXPECT_TRUE(refused(TypeOf({800, 600, 32, 333333})));  // no such size
     EXPECT_TRUE(refused(fwtest::VideoType(MEDIASUBTYPE_RGB24, 640, 480, 32)));
     EXPECT_TRUE(refused(fwtest::VideoType(MEDIASUBTYPE_YUY2, 640, 480, 16)));
-    dshow::MediaType short_block = TypeOf({640, 480, 32, 333333});
-    short_block.cbFormat = sizeof(VIDEOINFOHEADER) - 1;
-    EXPECT_TRUE(refused(short_block));
     dshow::MediaType no_block = TypeOf({640, 480, 32, 333333});
     CoTaskMemFree(no_block.pbFormat);
     no_block.pbFormat = nullptr;
