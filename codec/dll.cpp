@@ -1,6 +1,7 @@
-// vistrel-mjpeg.dll's entry points over its class-factory table. regsvr32
-// registers "Vistrel MJPEG Compressor" in the video compressor category,
-// where capture programs list their codecs, and the class of its page.
+// vistrel-mjpeg.dll's class-factory table; the entry points are the
+// framework's. regsvr32 registers "Vistrel MJPEG Compressor" in the video
+// compressor category, where capture programs list their codecs, and the
+// class of its page.
 #include <windows.h>
 #include <dshow.h>
 #include <uuids.h>
@@ -8,7 +9,7 @@
 #include "codec/compressor_filter.h"
 #include "codec/compressor_page.h"
 #include "codec/mjpeg_ids.h"
-#include "framework/class_factory.h"
+#include "framework/dll_entry.h"
 #include "framework/registration.h"
 
 namespace {
@@ -36,15 +37,4 @@ const dshow::FactoryEntry kClasses[] = {
 
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return dshow::GetClassObject(kClasses, clsid, iid, out);
-}
-STDAPI DllCanUnloadNow() {
-    return dshow::CanUnloadNow();
-}
-STDAPI DllRegisterServer() {
-    return dshow::RegisterServer(kClasses, true);
-}
-STDAPI DllUnregisterServer() {
-    return dshow::RegisterServer(kClasses, false);
-}
+const dshow::ComServer dshow::kThisServer{kClasses};

@@ -5,13 +5,12 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "common/component_ids.h"
 #include "telemetry/records.h"
 
 namespace orvant {
 
-// {8B4A194C-061F-4E53-BEE5-08B55129CB9D}
-inline constexpr GUID CLSID_OverlayFilter = {
-    0x8B4A194C, 0x061F, 0x4E53, {0xBE, 0xE5, 0x08, 0xB5, 0x51, 0x29, 0xCB, 0x9D}};
+using vistrel::CLSID_OverlayFilter;
 // {7EB64495-DB8A-46EE-A957-D22C7F579926}
 inline constexpr GUID CLSID_OverlayPropertyPage = {
     0x7EB64495, 0xDB8A, 0x46EE, {0xA9, 0x57, 0xD2, 0x2C, 0x7F, 0x57, 0x99, 0x26}};

@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "framework/base_pin.h"
-#include "framework/pin_enumerator.h"
+#include "framework/enumerator.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -33,66 +33,113 @@ STDMETHODIMP BaseFilter::GetClassID(CLSID* clsid) {
 STDMETHODIMP BaseFilter::Stop() {
     ScopedLock lock(filter_lock_);
     HRESULT result = S_OK;
-    if (state() != State_Stopped) {
-        // Every pin is told, even after one fails, so none keeps streaming.
-        for (int i = 0; i < PinCount(); ++i) {
-            BasePin* pin = PinAt(i);
-            if (!pin->IsConnected())
-                continue;
-            HRESULT hr = pin->Inactive();
-            if (FAILED(hr) && SUCCEEDED(result))
-                result = hr;
-        }
+    if (state() == State_Running)
+        result = LeaveRunning();
+    if (state() == State_Paused) {
+        HRESULT hr = Deactivate();
+        if (SUCCEEDED(result))
+            result = hr;
     }
-    SetState(State_Stopped);
     return result;
 }
 
 STDMETHODIMP BaseFilter::Pause() {
     ScopedLock lock(filter_lock_);
-    if (state() == State_Stopped) {
-        for (int i = 0; i < PinCount(); ++i) {
-            BasePin* pin = PinAt(i);
-            if (!pin->IsConnected())
-                continue;
-            HRESULT hr = pin->Active();
-            if (FAILED(hr))
-                return hr;
-        }
-    } else if (state() == State_Running) {
-        for (int i = 0; i < PinCount(); ++i) {
-            BasePin* pin = PinAt(i);
-            if (pin->IsConnected())
-                pin->Pause();
-        }
-    }
-    SetState(State_Paused);
+    if (state() == State_Stopped)
+        return Activate();
+    if (state() == State_Running)
+        return LeaveRunning();
     return S_OK;
 }
 
 STDMETHODIMP BaseFilter::Run(REFERENCE_TIME start) {
     ScopedLock lock(filter_lock_);
-    if (state() == State_Stopped) {
-        HRESULT hr = Pause();
-        if (FAILED(hr))
-            return hr;
-    }
     {
         ScopedLock stream(stream_lock_);
         start_ = start;
     }
-    if (state() != State_Running) {
-        for (int i = 0; i < PinCount(); ++i) {
-            BasePin* pin = PinAt(i);
-            if (!pin->IsConnected())
-                continue;
-            HRESULT hr = pin->Run(start);
-            if (FAILED(hr))
-                return hr;
+    if (state() == State_Running)
+        return S_OK;
+    bool was_stopped = state() == State_Stopped;
+    if (was_stopped) {
+        HRESULT hr = Activate();
+        if (FAILED(hr))
+            return hr;
+    }
+    HRESULT hr = StartRunning(start);
+    // A Run from stopped that fails leaves the filter stopped, as it found it.
+    if (FAILED(hr) && was_stopped)
+        Deactivate();
+    return hr;
+}
+
+template <class Step>
+HRESULT BaseFilter::StartPins(Step step, HRESULT (BasePin::*undo)()) {
+    for (int i = 0; i < PinCount(); ++i) {
+        BasePin* pin = PinAt(i);
+        if (!pin->IsConnected())
+            continue;
+        HRESULT hr = step(*pin);
+        if (FAILED(hr)) {
+            // The failed pin too: it may have done part of its step.
+            TellPins(i, undo);
+            return hr;
         }
+    }
+    return S_OK;
+}
+
+HRESULT BaseFilter::Activate() {
+    HRESULT hr = InitStream();
+    if (FAILED(hr))
+        return hr;
+    hr = StartPins([](BasePin& pin) { return pin.Active(); }, &BasePin::Inactive);
+    if (FAILED(hr)) {
+        CleanupStream();
+        return hr;
+    }
+    SetState(State_Paused);
+    return S_OK;
+}
+
+HRESULT BaseFilter::StartRunning(REFERENCE_TIME start) {
+    HRESULT hr = StartStream(start);
+    if (FAILED(hr))
+        return hr;
+    hr = StartPins([start](BasePin& pin) { return pin.Run(start); }, &BasePin::Pause);
+    if (FAILED(hr)) {
+        StopStream();
+        return hr;
     }
     SetState(State_Running);
     return S_OK;
+}
+
+HRESULT BaseFilter::LeaveRunning() {
+    HRESULT result = TellPins(PinCount() - 1, &BasePin::Pause);
+    HRESULT hr = StopStream();
+    SetState(State_Paused);
+    return SUCCEEDED(result) ? hr : result;
+}
+
+HRESULT BaseFilter::Deactivate() {
+    HRESULT result = TellPins(PinCount() - 1, &BasePin::Inactive);
+    HRESULT hr = CleanupStream();
+    SetState(State_Stopped);
+    return SUCCEEDED(result) ? hr : result;
+}
+
+HRESULT BaseFilter::TellPins(int last, HRESULT (BasePin::*step)()) {
+    HRESULT result = S_OK;
+    for (int i = 0; i <= last; ++i) {
+        BasePin* pin = PinAt(i);
+        if (!pin->IsConnected())
+            continue;
+        HRESULT hr = (pin->*step)();
+        if (FAILED(hr) && SUCCEEDED(result))
+            result = hr;
+    }
+    return result;
 }
 
 STDMETHODIMP BaseFilter::GetState(DWORD, FILTER_STATE* state) {
@@ -123,7 +170,7 @@ STDMETHODIMP BaseFilter::EnumPins(IEnumPins** pins) {
     if (!pins)
         return E_POINTER;
     *pins = nullptr;
-    return PinEnumerator::Create(*this, pins);
+    return CreatePinEnumerator(*this, pins);
 }
 
 STDMETHODIMP BaseFilter::FindPin(LPCWSTR id, IPin** pin) {

@@ -1,6 +1,13 @@
 // The filter base: IBaseFilter (with IMediaFilter and IPersist) over a set of
 // pins that the derived filter owns.
 //
+// The base runs the state machine: it tells the connected pins (Active, Run,
+// Pause, Inactive) and calls the stream hooks a derived filter may override.
+// Pause and Run move the state up only when every step succeeded; a step that
+// fails is undone with the ones before it, so the filter stays where it was
+// and no pin is left active. Stop always reaches Stopped, telling every pin
+// even after one fails, and returns the first failure.
+//
 // Threads: the graph thread calls every IBaseFilter method; they run under the
 // filter lock. Streaming threads must never take the filter lock (a state
 // change holds it while it waits for them); they read the state through
@@ -66,10 +73,36 @@ class BaseFilter : public ComObject, public IBaseFilter {
     BaseFilter(IUnknown* outer, REFCLSID clsid);
     ~BaseFilter() override;
 
-    void SetState(FILTER_STATE state) { state_ = state; }
     void PinsChanged() { ++pin_version_; }
 
+    // Stream hooks, on the graph thread under the filter lock.
+    // Stopped to paused, before the pins are activated. A failure here must
+    // leave nothing to undo; once it succeeded, CleanupStream follows.
+    virtual HRESULT InitStream() { return S_OK; }
+    // Paused to running, before the pins run.
+    virtual HRESULT StartStream(REFERENCE_TIME) { return S_OK; }
+    // Running to paused (also on the way to stopped), after the pins paused.
+    virtual HRESULT StopStream() { return S_OK; }
+    // To stopped, after the pins are inactive (their allocators decommitted,
+    // so a streaming thread waiting for a buffer has returned).
+    virtual HRESULT CleanupStream() { return S_OK; }
+
   private:
+    // The steps between two neighbouring states. The upward ones undo
+    // themselves on failure; the downward ones always complete.
+    HRESULT Activate();
+    HRESULT StartRunning(REFERENCE_TIME start);
+    HRESULT LeaveRunning();
+    HRESULT Deactivate();
+    // Calls `step` (Active or Run) on the connected pins in order; when one
+    // fails, `undo` on the pins up to and including it.
+    template <class Step>
+    HRESULT StartPins(Step step, HRESULT (BasePin::*undo)());
+    // Calls `step` (Inactive or Pause) on the connected pins up to and
+    // including `last`, every one even after one fails: the first failure.
+    HRESULT TellPins(int last, HRESULT (BasePin::*step)());
+    void SetState(FILTER_STATE state) { state_ = state; }
+
     CriticalSection filter_lock_;
     // Guards what streaming threads read: clock, start time and the graph
     // pointer. Never held while calling out.

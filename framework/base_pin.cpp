@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "framework/base_filter.h"
-#include "framework/media_type_enumerator.h"
+#include "framework/enumerator.h"
 
 namespace dshow {
 
@@ -113,7 +113,7 @@ STDMETHODIMP BasePin::EnumMediaTypes(IEnumMediaTypes** types) {
     if (!types)
         return E_POINTER;
     *types = nullptr;
-    return MediaTypeEnumerator::Create(*this, types);
+    return CreateMediaTypeEnumerator(*this, types);
 }
 
 STDMETHODIMP BasePin::QueryInternalConnections(IPin**, ULONG*) {

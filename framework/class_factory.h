@@ -1,13 +1,10 @@
-// The class-factory table of an in-process server and the two entry points
-// that serve it: DllGetClassObject and DllCanUnloadNow.
+// The class-factory table of an in-process server and the two operations
+// that serve it: GetClassObject and CanUnloadNow, behind the server's
+// DllGetClassObject and DllCanUnloadNow (framework/dll_entry.h).
 //
 //   const dshow::FactoryEntry kClasses[] = {
 //       {L"My Filter", &CLSID_MyFilter, dshow::CreateInstance<MyFilter>, &kMyFilterSetup},
 //   };
-//   STDAPI DllGetClassObject(REFCLSID c, REFIID i, void** o) {
-//       return dshow::GetClassObject(kClasses, c, i, o);
-//   }
-//   STDAPI DllCanUnloadNow() { return dshow::CanUnloadNow(); }
 #pragma once
 
 #include <windows.h>

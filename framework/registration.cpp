@@ -14,6 +14,8 @@ using Microsoft::WRL::ComPtr;
 namespace dshow {
 namespace {
 
+const REGPINTYPES kAnyType = {&GUID_NULL, &GUID_NULL};
+
 std::string Narrow(const wchar_t* text) {
     int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
@@ -75,6 +77,11 @@ void PruneCategory(const FactoryEntry& entry) {
 }
 
 }  // namespace
+
+const REGFILTERPINS2 kAnyTypeInOutPins[2] = {
+    {0, 1, 1, &kAnyType, 0, nullptr, nullptr},
+    {REG_PINFLAG_B_OUTPUT, 1, 1, &kAnyType, 0, nullptr, nullptr},
+};
 
 std::string GuidText(REFGUID g) {
     char text[40];

@@ -27,6 +27,10 @@ struct FilterSetup {
     const CLSID* category;  // null: the legacy DirectShow filters category
 };
 
+// The registration pins of a filter with one input and one output, both of
+// any type (a transform's).
+extern const REGFILTERPINS2 kAnyTypeInOutPins[2];
+
 // Registers (install) or unregisters every entry of the table. A failed
 // registration is undone before its error is returned.
 HRESULT RegisterServer(std::span<const FactoryEntry> table, bool install);

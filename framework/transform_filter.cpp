@@ -15,50 +15,25 @@ BasePin* TransformFilter::PinAt(int index) {
     return nullptr;
 }
 
-STDMETHODIMP TransformFilter::Pause() {
-    ScopedLock lock(filter_lock());
-    bool starting = state() == State_Stopped && input_.IsConnected() && output_.IsConnected();
-    if (starting) {
-        HRESULT hr = StartStreaming();
-        if (FAILED(hr))
-            return hr;
-        streaming_ = true;
-    }
-    HRESULT hr = BaseFilter::Pause();
-    if (FAILED(hr) && starting) {
-        BaseFilter::Stop();
-        StopStreaming();
-        streaming_ = false;
-    }
-    return hr;
+HRESULT TransformFilter::InitStream() {
+    if (!input_.IsConnected() || !output_.IsConnected())
+        return S_OK;
+    HRESULT hr = StartStreaming();
+    if (FAILED(hr))
+        return hr;
+    streaming_ = true;
+    return S_OK;
 }
 
-STDMETHODIMP TransformFilter::Stop() {
-    ScopedLock lock(filter_lock());
-    if (state() == State_Stopped)
+HRESULT TransformFilter::CleanupStream() {
+    // The base made both pins inactive first: samples are refused and both
+    // allocators decommitted, so a Receive that waited for an output buffer
+    // (or a sender upstream waiting for one of ours) has let the lock go.
+    ScopedLock receiving(receive_lock_);
+    if (!streaming_)
         return S_OK;
-    // Refuse new samples and decommit both allocators first: that lets a
-    // Receive waiting for an output buffer (or a sender upstream waiting for
-    // one of ours) return, so the receive lock can then be had.
-    HRESULT result = S_OK;
-    if (input_.IsConnected())
-        result = input_.Inactive();
-    if (output_.IsConnected()) {
-        HRESULT hr = output_.Inactive();
-        if (SUCCEEDED(result))
-            result = hr;
-    }
-    {
-        ScopedLock receiving(receive_lock_);
-        if (streaming_) {
-            HRESULT hr = StopStreaming();
-            if (SUCCEEDED(result))
-                result = hr;
-            streaming_ = false;
-        }
-    }
-    SetState(State_Stopped);
-    return result;
+    streaming_ = false;
+    return StopStreaming();
 }
 
 HRESULT TransformFilter::InitializeOutputSample(IMediaSample* in, IMediaSample** out) {

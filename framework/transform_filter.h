@@ -7,7 +7,9 @@
 // negotiation operations run on the graph thread under the filter lock;
 // Transform, Receive and the stream notifications on the upstream streaming
 // thread under the receive lock; StartStreaming and StopStreaming on the graph
-// thread (StopStreaming also holding the receive lock, so no Transform runs).
+// thread (StopStreaming also holding the receive lock, so no Transform runs,
+// and only after both allocators were decommitted, which lets a Receive
+// waiting for an output buffer return).
 //
 //   class Invert : public dshow::TransformFilter {
 //   public:
@@ -18,8 +20,7 @@
 #pragma once
 
 #include "framework/base_filter.h"
-#include "framework/transform_input_pin.h"
-#include "framework/transform_output_pin.h"
+#include "framework/transform_pins.h"
 
 namespace dshow {
 
@@ -61,10 +62,6 @@ class TransformFilter : public BaseFilter {
     virtual HRESULT EndFlush();
     virtual HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
 
-    // IMediaFilter
-    STDMETHODIMP Stop() override;
-    STDMETHODIMP Pause() override;
-
     int PinCount() override { return 2; }
     BasePin* PinAt(int index) override;
 
@@ -74,6 +71,10 @@ class TransformFilter : public BaseFilter {
 
   protected:
     TransformFilter(IUnknown* outer, REFCLSID clsid);
+
+    // StartStreaming and StopStreaming around a run of the stream.
+    HRESULT InitStream() override;
+    HRESULT CleanupStream() override;
 
     // A delivery buffer with the input's times, media times and flags
     // (sync point, preroll, discontinuity) copied onto it.

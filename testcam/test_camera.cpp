@@ -14,26 +14,21 @@ TestCamera::TestCamera(IUnknown* outer, REFCLSID clsid)
     AddPin(&preview_);
 }
 
-STDMETHODIMP TestCamera::Pause() {
-    // Only starting is refused: a graph that stops a running camera pauses
-    // it on the way, and that must still work for a device that went away.
-    if (state() == State_Stopped) {
-        if (fault_.IsSet()) {
-            ReportLost();
-            return kDeviceGone;
-        }
-        lost_ = false;  // a new run of a device that is back
-    }
-    return PushSource::Pause();
-}
-
-STDMETHODIMP TestCamera::Run(REFERENCE_TIME start) {
-    // From Stopped the base runs Pause first, which refuses.
-    if (state() == State_Paused && fault_.IsSet()) {
+HRESULT TestCamera::InitStream() {
+    if (fault_.IsSet()) {
         ReportLost();
         return kDeviceGone;
     }
-    return PushSource::Run(start);
+    lost_ = false;  // a new run of a device that is back
+    return PushSource::InitStream();
+}
+
+HRESULT TestCamera::StartStream(REFERENCE_TIME start) {
+    if (fault_.IsSet()) {
+        ReportLost();
+        return kDeviceGone;
+    }
+    return PushSource::StartStream(start);
 }
 
 bool TestCamera::DeviceLost() {

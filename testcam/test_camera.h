@@ -18,10 +18,6 @@ class TestCamera : public dshow::PushSource {
   public:
     explicit TestCamera(IUnknown* outer);
 
-    // Starting fails with kDeviceGone while the fault switch is set.
-    STDMETHODIMP Pause() override;
-    STDMETHODIMP Run(REFERENCE_TIME start) override;
-
     // Streaming threads, before each frame: true once the fault switch has
     // taken the device away during this run; the first thread to notice
     // posts EC_DEVICE_LOST.
@@ -34,6 +30,12 @@ class TestCamera : public dshow::PushSource {
 
   protected:
     TestCamera(IUnknown* outer, REFCLSID clsid);
+
+    // Starting (stopped to paused, paused to running) fails with kDeviceGone
+    // while the fault switch is set. Stopping is never refused: a graph that
+    // stops a device that went away must still get it stopped.
+    HRESULT InitStream() override;
+    HRESULT StartStream(REFERENCE_TIME start) override;
 
   private:
     // Posts EC_DEVICE_LOST once per loss: until a start succeeds again.

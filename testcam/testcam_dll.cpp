@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <dshow.h>
 
-#include "framework/class_factory.h"
+#include "framework/dll_entry.h"
 #include "framework/registration.h"
 #include "framework/registry_key.h"
 #include "testcam/crossbar_camera.h"
@@ -56,46 +56,23 @@ std::string InstanceKey(const Device& device) {
            dshow::GuidText(*device.clsid);
 }
 
-HRESULT WriteDevicePaths() {
+// Each device's "DevicePath", written after the framework made the instances
+// and removed before it takes them away again (which it does only when they
+// hold nothing but its own values).
+HRESULT DevicePaths(bool install) {
     for (const Device& device : kDevices) {
         dshow::RegistryKey key =
             dshow::RegistryKey::Open(HKEY_CLASSES_ROOT, InstanceKey(device), KEY_SET_VALUE);
-        if (!key || key.SetString("DevicePath", device.path) != ERROR_SUCCESS)
+        if (!install) {
+            if (key)
+                RegDeleteValueA(key.get(), "DevicePath");
+        } else if (!key || key.SetString("DevicePath", device.path) != ERROR_SUCCESS) {
             return E_ACCESSDENIED;
+        }
     }
     return S_OK;
 }
 
-// Before the framework removes the instances, which it does only when they
-// hold nothing but its own values.
-void DeleteDevicePaths() {
-    for (const Device& device : kDevices) {
-        dshow::RegistryKey key =
-            dshow::RegistryKey::Open(HKEY_CLASSES_ROOT, InstanceKey(device), KEY_SET_VALUE);
-        if (key)
-            RegDeleteValueA(key.get(), "DevicePath");
-    }
-}
-
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return dshow::GetClassObject(kClasses, clsid, iid, out);
-}
-STDAPI DllCanUnloadNow() {
-    return dshow::CanUnloadNow();
-}
-STDAPI DllRegisterServer() {
-    HRESULT hr = dshow::RegisterServer(kClasses, true);
-    if (SUCCEEDED(hr))
-        hr = WriteDevicePaths();
-    if (FAILED(hr)) {
-        DeleteDevicePaths();
-        dshow::RegisterServer(kClasses, false);
-    }
-    return hr;
-}
-STDAPI DllUnregisterServer() {
-    DeleteDevicePaths();
-    return dshow::RegisterServer(kClasses, false);
-}
+const dshow::ComServer dshow::kThisServer{kClasses, DevicePaths};

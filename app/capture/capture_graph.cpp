@@ -14,6 +14,7 @@
 #include "app/core/main_window_handle.h"
 #include "app/core/restart_countdown.h"
 #include "app/core/settings.h"
+#include "common/component_ids.h"
 #include "common/debug_output.h"
 #include "common/win_handle.h"
 #include "framework/graph_clock.h"
@@ -23,10 +24,6 @@ using Microsoft::WRL::ComPtr;
 namespace vistrel {
 
 namespace {
-
-// {8B4A194C-061F-4E53-BEE5-08B55129CB9D}
-constexpr CLSID kOverlayFilterClsid = {
-    0x8B4A194C, 0x061F, 0x4E53, {0xBE, 0xE5, 0x08, 0xB5, 0x51, 0x29, 0xCB, 0x9D}};
 
 struct CaptureState {
     ComPtr<IGraphBuilder> graph;
@@ -182,7 +179,7 @@ void AttachVideoWindow(bool visible) {
 void AddOverlay(IBaseFilter* upstream) {
     CaptureState& s = State();
     RaiseOsdClaimFlag();
-    ComPtr<IBaseFilter> overlay = CreateFilter(kOverlayFilterClsid);
+    ComPtr<IBaseFilter> overlay = CreateFilter(CLSID_OverlayFilter);
     DropOsdClaimFlag();
     if (!overlay)
         return;

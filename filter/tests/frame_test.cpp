@@ -25,18 +25,13 @@ std::vector<uint8_t> VideoInfo(int32_t width, int32_t height, uint16_t bits, uin
     return f;
 }
 
-TEST(VideoInfoFormat, AcceptsRgbFramesAndDerivesTheirRows) {
+// Which blocks describe a frame at all (sizes, headers, image sizes) is the
+// framework's video format test; here what the overlay adds on top.
+TEST(VideoInfoFormat, TakesRgbOfTheSubtypesDepthAndTheTargetsWidth) {
     FrameGeometry g;
-    ASSERT_TRUE(ParseVideoInfo(VideoInfo(640, 480, 32), 32, g));
-    EXPECT_EQ(g.width, 640);
-    EXPECT_EQ(g.height, 480);
-    EXPECT_EQ(g.bytesPerPixel, 4);
-    EXPECT_EQ(g.stride, 2560u);
-    EXPECT_FALSE(g.topDown);
-
     ASSERT_TRUE(ParseVideoInfo(VideoInfo(321, -240, 24), 24, g));
-    EXPECT_EQ(g.stride, 964u) << "24-bit rows are padded to four bytes";
-    EXPECT_EQ(g.height, 240);
+    EXPECT_EQ(g.bytesPerPixel, 3);
+    EXPECT_EQ(g.stride, 964u);
     EXPECT_TRUE(g.topDown);
 
     // A bitmap wider than its target rectangle: longer rows, narrower picture.
@@ -47,28 +42,11 @@ TEST(VideoInfoFormat, AcceptsRgbFramesAndDerivesTheirRows) {
     EXPECT_EQ(g.width, 640);
     EXPECT_EQ(g.stride, 4096u);
     EXPECT_TRUE(ParseVideoInfo(VideoInfo(16, 16, 32, 0, 3), 32, g)) << "bit fields, 32-bit";
-}
 
-TEST(VideoInfoFormat, RefusesWhatDoesNotDescribeAFrame) {
-    FrameGeometry g;
     EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32), 24, g)) << "bit count mismatch";
     EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 16), 16, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(0, 480, 32), 32, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(-640, 480, 32), 32, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 0, 32), 32, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(kMaxFrameSide + 1, 480, 32), 32, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, -2147483647 - 1, 32), 32, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32, 640 * 480 * 4 - 1), 32, g))
-        << "an image size smaller than the frame";
     EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 24, 0, 3), 24, g));
     EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32, 0, 0x32595559), 32, g)) << "YUY2";
-    auto shortHeader = VideoInfo(640, 480, 32);
-    shortHeader[48] = 12;
-    EXPECT_FALSE(ParseVideoInfo(shortHeader, 32, g));
-    auto truncated = VideoInfo(640, 480, 32);
-    truncated.pop_back();
-    EXPECT_FALSE(ParseVideoInfo(truncated, 32, g));
-    EXPECT_FALSE(ParseVideoInfo({}, 32, g));
 }
 
 // A frame whose every pixel holds its own coordinates: B = x, G = row in

@@ -108,8 +108,8 @@ TEST(DisplayItemText, EveryItemForRepresentativeRecords) {
     EXPECT_EQ(Text(kItemDirCourse, s, 4), "90.0\xB0  E ");
     EXPECT_EQ(Text(31, s), "");
     EXPECT_EQ(Text(255, s), "");
-    EXPECT_STREQ(DisplayItemName(30), "OBD2 Trip");
     EXPECT_STREQ(DisplayItemName(31), "");
+    EXPECT_EQ(RequestBits(31), 0u);
 }
 
 TEST(DisplayItemText, GpsItemsNeedAValidFixExceptDirCourseAndSignal) {
@@ -188,18 +188,6 @@ TEST(DisplayItemText, ExtremeRecordValuesStayInTheBuffer) {
     EXPECT_EQ(one[0], '\0');
 }
 
-TEST(DisplayItemText, RequestBitsPerItem) {
-    EXPECT_EQ(RequestBits(kItemObdRpm) | RequestBits(kItemObdMph), 0x3000u);
-    EXPECT_EQ(RequestBits(kItemObdStMpg), 0x12080u);
-    EXPECT_EQ(RequestBits(kItemObdLoad), 0x10u);
-    EXPECT_EQ(RequestBits(kItemObdTrip), 0x2000u);
-    uint32_t gpsBits = 0;
-    for (int item = 0; item < kItemObdMph; ++item)
-        gpsBits |= RequestBits(item);
-    EXPECT_EQ(gpsBits, 0u);
-    EXPECT_EQ(RequestBits(31), 0u);
-}
-
 TEST(CompassPoint, BoundariesAndWrapping) {
     EXPECT_STREQ(CompassPoint(0.0f), " N ");
     EXPECT_STREQ(CompassPoint(11.25f), " N ");
@@ -220,19 +208,6 @@ TEST(CompassPoint, BoundariesAndWrapping) {
 
 TEST(FormatDegrees, HemispheresAndFields) {
     char b[128];
-    FormatDegrees(47.5, true, b, sizeof(b));
-    EXPECT_STREQ(b,
-                 "N 47\xB0"
-                 "30'0.00\"");
-    FormatDegrees(-33.25, true, b, sizeof(b));
-    EXPECT_STREQ(b,
-                 "S 33\xB0"
-                 "15'0.00\"");
-    FormatDegrees(-122.5, false, b, sizeof(b));
-    EXPECT_STREQ(b,
-                 "W122\xB0"
-                 "30'0.00\"")
-        << "negative longitude lies west";
     FormatDegrees(8.0 + 1.0 / 60 + 1.5 / 3600, false, b, sizeof(b));
     EXPECT_STREQ(b, "E  8\xB0 1'1.50\"") << "positive longitude lies east";
     FormatDegrees(0.0, true, b, sizeof(b));

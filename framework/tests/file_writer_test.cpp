@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/file_writer.h"
-#include "framework/tests/test_filters.h"
+#include "framework/tests/graph_test.h"
 #include "tests/support/child_process.h"
 
 using Microsoft::WRL::ComPtr;
@@ -57,33 +57,26 @@ bool Released(const std::string& path) {
     return true;
 }
 
-class FileWriterTest : public ::testing::Test {
+class FileWriterTest : public GraphTest {
   protected:
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        GraphTest::SetUp();
         writer = dshow::CreateFileWriter();
         ASSERT_TRUE(writer);
         ASSERT_EQ(writer.As(&sink), S_OK);
         pin = PinOf(writer.Get(), PINDIR_INPUT);
         ASSERT_TRUE(pin);
         ASSERT_EQ(pin.As(&stream), S_OK);
-        source = new TestSource({StreamType()}, 2);
-        source_filter = source;
-        ASSERT_EQ(graph.Create(), S_OK);
-        ASSERT_EQ(graph.Add(source_filter.Get(), L"source"), S_OK);
+        source = Add(new TestSource({StreamType()}, 2), L"source");
         ASSERT_EQ(graph.Add(writer.Get(), L"File Writer"), S_OK);
         path = dir.path() + "out.avi";
     }
     void TearDown() override {
-        if (graph.control)
-            graph.control->Stop();
-        graph = Graph();
         stream.Reset();
         pin.Reset();
         sink.Reset();
         writer.Reset();
-        source_filter.Reset();
-        CoUninitialize();
+        GraphTest::TearDown();
     }
     HRESULT Name(const std::string& file) { return sink->SetFileName(Wide(file).c_str(), nullptr); }
     HRESULT Connect() { return graph.Connect(&source->pin(), pin.Get()); }
@@ -109,9 +102,7 @@ class FileWriterTest : public ::testing::Test {
 
     testsupport::TempDir dir;
     std::string path;
-    Graph graph;
     TestSource* source = nullptr;
-    ComPtr<IBaseFilter> source_filter;
     ComPtr<IBaseFilter> writer;
     ComPtr<IFileSinkFilter> sink;
     ComPtr<IPin> pin;

@@ -4,8 +4,8 @@
 
 namespace fwtest {
 
-IdentityTransform::IdentityTransform()
-    : TransformFilter(nullptr, CLSID_IdentityTransform),
+IdentityTransform::IdentityTransform(IUnknown* outer)
+    : TransformFilter(outer, CLSID_IdentityTransform),
       PersistStream(owner(), CLSID_IdentityTransform) {}
 
 HRESULT IdentityTransform::NonDelegatingQueryInterface(REFIID iid, void** out) {

@@ -16,7 +16,7 @@ inline constexpr CLSID CLSID_IdentityTransform = {
 
 class IdentityTransform final : public dshow::TransformFilter, public dshow::PersistStream {
   public:
-    IdentityTransform();
+    explicit IdentityTransform(IUnknown* outer = nullptr);
 
     DSHOW_DELEGATING_UNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override;

@@ -5,48 +5,32 @@
 
 #include <thread>
 
-#include "framework/tests/test_filters.h"
+#include "framework/tests/graph_test.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace fwtest {
 namespace {
 
-class PinsTest : public ::testing::Test {
+class PinsTest : public GraphTest {
   protected:
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        source = new TestSource(
-            {VideoType(MEDIASUBTYPE_YUY2, 64, 48, 16), VideoType(MEDIASUBTYPE_RGB32, 64, 48, 32)},
-            2);
-        source_filter = source;
-        sink = new TestSink;
-        sink_filter = sink;
+        GraphTest::SetUp();
+        source = Add(new TestSource({VideoType(MEDIASUBTYPE_YUY2, 64, 48, 16),
+                                     VideoType(MEDIASUBTYPE_RGB32, 64, 48, 32)},
+                                    2),
+                     L"source");
+        sink = Add(new TestSink, L"sink");
         sink->accept = [](const AM_MEDIA_TYPE& t) {
             return IsEqualGUID(t.subtype, MEDIASUBTYPE_RGB32) != FALSE;
         };
-        ASSERT_EQ(graph.Create(), S_OK);
-        ASSERT_EQ(graph.Add(source_filter.Get(), L"source"), S_OK);
-        ASSERT_EQ(graph.Add(sink_filter.Get(), L"sink"), S_OK);
-    }
-    void TearDown() override {
-        if (graph.control)
-            graph.control->Stop();
-        sink->ReleaseHeld();
-        graph = Graph();
-        source_filter.Reset();
-        sink_filter.Reset();
-        CoUninitialize();
     }
     HRESULT Connect(const AM_MEDIA_TYPE* type = nullptr) {
         return graph.Connect(&source->pin(), &sink->pin(), type);
     }
 
-    Graph graph;
     TestSource* source = nullptr;
     TestSink* sink = nullptr;
-    ComPtr<IBaseFilter> source_filter;
-    ComPtr<IBaseFilter> sink_filter;
 };
 
 TEST_F(PinsTest, ConnectsOnTheFirstProposalTheReceiverTakes) {
@@ -63,7 +47,7 @@ TEST_F(PinsTest, ConnectsOnTheFirstProposalTheReceiverTakes) {
     // Pin and filter information and FindPin serve Wine's graph and the
     // camera and catalogue tests on every connection they make.
     ComPtr<IPin> found;
-    EXPECT_EQ(sink_filter->FindPin(L"Out", &found), VFW_E_NOT_FOUND);
+    EXPECT_EQ(sink->FindPin(L"Out", &found), VFW_E_NOT_FOUND);
 }
 
 TEST_F(PinsTest, RefusesConnectionsThatCannotBeMade) {
@@ -182,7 +166,7 @@ TEST_F(PinsTest, EnumeratorsFollowThePinsAndTheirTypes) {
     dshow::DeleteMediaType(got[0]);
 
     ComPtr<IEnumPins> pins;
-    ASSERT_EQ(sink_filter->EnumPins(&pins), S_OK);
+    ASSERT_EQ(sink->EnumPins(&pins), S_OK);
     IPin* pin[2] = {};
     EXPECT_EQ(pins->Next(2, pin, &fetched), S_FALSE);
     ASSERT_EQ(fetched, 1u);

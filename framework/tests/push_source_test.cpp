@@ -9,7 +9,7 @@
 #include "framework/frame_schedule.h"
 #include "framework/push_pin.h"
 #include "framework/push_source.h"
-#include "framework/tests/test_filters.h"
+#include "framework/tests/graph_test.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -25,7 +25,7 @@ class CounterSource;
 
 class CounterPin final : public dshow::PushPin {
   public:
-    explicit CounterPin(CounterSource& source);
+    CounterPin(CounterSource& source, const wchar_t* name);
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override {
         return dshow::MediaTypesEqual(type, type_) ? S_OK : S_FALSE;
     }
@@ -34,6 +34,7 @@ class CounterPin final : public dshow::PushPin {
     }
     long SampleSize() override { return 16 * 16 * 4; }
     long BufferCount() override { return buffers; }
+    HRESULT Active() override { return FAILED(active_result) ? active_result : PushPin::Active(); }
 
     HRESULT FillBuffer(IMediaSample* sample) override {
         int64_t slot = schedule_.NextSlot(StreamTimeNow());
@@ -56,6 +57,7 @@ class CounterPin final : public dshow::PushPin {
     }
 
     long buffers = 3;
+    HRESULT active_result = S_OK;  // a device that cannot start this stream
     int64_t end_at = -1;
     int64_t fail_at = INT64_MAX;
 
@@ -66,42 +68,34 @@ class CounterPin final : public dshow::PushPin {
 
 class CounterSource final : public dshow::PushSource {
   public:
-    CounterSource() : PushSource(nullptr, CLSID_CounterSource), pin_(*this) { AddPin(&pin_); }
+    CounterSource()
+        : PushSource(nullptr, CLSID_CounterSource),
+          pin_(*this, L"Capture"),
+          second_(*this, L"Preview") {
+        AddPin(&pin_);
+        AddPin(&second_);
+    }
     CounterPin& pin() { return pin_; }
+    CounterPin& second() { return second_; }
 
   private:
     CounterPin pin_;
+    CounterPin second_;
 };
 
-CounterPin::CounterPin(CounterSource& source) : PushPin(source, L"Capture") {}
+CounterPin::CounterPin(CounterSource& source, const wchar_t* name) : PushPin(source, name) {}
 
-class PushSourceTest : public ::testing::Test {
+class PushSourceTest : public GraphTest {
   protected:
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        source = new CounterSource;
-        source_filter = source;
-        sink = new TestSink;
-        sink_filter = sink;
-        ASSERT_EQ(graph.Create(), S_OK);
-        ASSERT_EQ(graph.Add(source_filter.Get(), L"source"), S_OK);
-        ASSERT_EQ(graph.Add(sink_filter.Get(), L"sink"), S_OK);
-    }
-    void TearDown() override {
-        if (graph.control)
-            CallWithin(10000, "Stop", [&] { return graph.control->Stop(); });
-        sink->ReleaseHeld();
-        graph = Graph();
-        source_filter.Reset();
-        sink_filter.Reset();
-        CoUninitialize();
+        GraphTest::SetUp();
+        source = Add(new CounterSource, L"source");
+        sink = Add(new TestSink, L"sink");
     }
     HRESULT Connect() { return graph.Connect(&source->pin(), &sink->pin()); }
 
-    Graph graph;
     CounterSource* source = nullptr;
     TestSink* sink = nullptr;
-    ComPtr<IBaseFilter> source_filter, sink_filter;
 };
 
 // Stamps on the frame grid, in order, are the camera graph test's, on the test
@@ -112,7 +106,7 @@ TEST_F(PushSourceTest, PausedLiveSourceCannotCueAndSendsNothing) {
     ASSERT_TRUE(sink->WaitForSamples(5, 5000));
     ASSERT_EQ(graph.control->Pause(), S_OK);
     FILTER_STATE state;
-    EXPECT_EQ(source_filter->GetState(0, &state), VFW_S_CANT_CUE);
+    EXPECT_EQ(source->GetState(0, &state), VFW_S_CANT_CUE);
     EXPECT_EQ(state, State_Paused);
     Sleep(50);  // a frame in flight may still land
     size_t paused = sink->Samples().size();
@@ -126,7 +120,7 @@ TEST_F(PushSourceTest, PausedLiveSourceCannotCueAndSendsNothing) {
         EXPECT_GT(got[i].start, got[i - 1].start) << i;  // time goes on after the pause
 
     ComPtr<IAMFilterMiscFlags> flags;
-    ASSERT_EQ(source_filter.As(&flags), S_OK);
+    ASSERT_EQ(ComPtr<IBaseFilter>(source).As(&flags), S_OK);
     EXPECT_EQ(flags->GetMiscFlags(), static_cast<ULONG>(AM_FILTER_MISC_FLAGS_IS_SOURCE));
 
     // Nothing arrives once stopped.
@@ -150,8 +144,32 @@ TEST_F(PushSourceTest, StopsWhileEveryBufferIsHeldDownstream) {
     ASSERT_EQ(graph.control->Run(), S_OK);
     ASSERT_TRUE(sink->WaitForSamples(3, 5000));
     Sleep(50);  // the thread is now waiting for a fourth buffer
-    EXPECT_EQ(CallWithin(10000, "Stop", [&] { return source_filter->Stop(); }), S_OK);
+    EXPECT_EQ(CallWithin(10000, "Stop", [&] { return source->Stop(); }), S_OK);
     EXPECT_EQ(sink->Samples().size(), 3u);
+}
+
+// A pin that cannot start fails the Pause, and the pins started before it are
+// stopped again: none keeps its allocator committed or its thread running
+// while the filter stays stopped. Once the fault is gone the filter runs.
+TEST_F(PushSourceTest, AFailedPauseLeavesEveryPinInactive) {
+    TestSink* second = Add(new TestSink, L"second");
+    ASSERT_EQ(Connect(), S_OK);
+    ASSERT_EQ(graph.Connect(&source->second(), &second->pin()), S_OK);
+    source->second().active_result = E_OUTOFMEMORY;
+    EXPECT_EQ(source->Pause(), E_OUTOFMEMORY);
+    FILTER_STATE state = State_Running;
+    EXPECT_EQ(source->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+    ComPtr<IMediaSample> sample;
+    EXPECT_EQ(source->pin().allocator()->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT),
+              VFW_E_NOT_COMMITTED)
+        << "the first pin was left active";
+    sample.Reset();
+
+    source->second().active_result = S_OK;
+    ASSERT_EQ(graph.control->Run(), S_OK);
+    EXPECT_TRUE(sink->WaitForSamples(3, 5000));
+    EXPECT_TRUE(second->WaitForSamples(3, 5000));
 }
 
 TEST_F(PushSourceTest, EndsTheStreamOrReportsItsFailure) {

@@ -27,23 +27,15 @@ TEST(StreamHeader, IsElevenDigitsAndASpaceInUtf16) {
 }
 
 TEST(StreamHeader, RefusesWhatIsNotAHeader) {
-    uint8_t bytes[kStreamHeaderBytes];
-    FormatStreamHeader(7, bytes);
-    uint8_t no_space[kStreamHeaderBytes];
-    std::memcpy(no_space, bytes, sizeof(bytes));
-    no_space[22] = '0';
-    EXPECT_FALSE(ParseStreamHeader(no_space));
-
-    uint8_t letter[kStreamHeaderBytes];
-    std::memcpy(letter, bytes, sizeof(bytes));
-    letter[4] = 'x';
-    EXPECT_FALSE(ParseStreamHeader(letter));
-
-    uint8_t wide[kStreamHeaderBytes];
-    std::memcpy(wide, bytes, sizeof(bytes));
-    wide[5] = 1;  // a character beyond Latin-1
-    EXPECT_FALSE(ParseStreamHeader(wide));
-
+    auto altered = [](size_t at, uint8_t value) {
+        uint8_t bytes[kStreamHeaderBytes];
+        FormatStreamHeader(7, bytes);
+        bytes[at] = value;
+        return ParseStreamHeader(bytes).has_value();
+    };
+    EXPECT_FALSE(altered(22, '0'));  // no closing space
+    EXPECT_FALSE(altered(4, 'x'));
+    EXPECT_FALSE(altered(5, 1));  // a character beyond Latin-1
     uint8_t zeros[kStreamHeaderBytes] = {};
     EXPECT_FALSE(ParseStreamHeader(zeros));
 }

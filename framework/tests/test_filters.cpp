@@ -61,8 +61,7 @@ HRESULT SourcePin::GetMediaType(int position, dshow::MediaType* type) {
     return type->Set(source_.proposals[static_cast<size_t>(position)]);
 }
 
-HRESULT SourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
-    last_request = *request;
+HRESULT SourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES*) {
     long size = media_type().lSampleSize > 0 ? media_type().lSampleSize : 4096;
     return dshow::SetBufferProperties(allocator, source_.buffers, size, source_.align);
 }

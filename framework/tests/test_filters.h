@@ -65,7 +65,6 @@ class SourcePin final : public dshow::OutputPin {
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
     HRESULT GetMediaType(int position, dshow::MediaType* type) override;
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-    ALLOCATOR_PROPERTIES last_request{};
     bool seekable = false;
 
   protected:

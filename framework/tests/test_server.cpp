@@ -4,7 +4,7 @@
 
 #include <uuids.h>
 
-#include "framework/class_factory.h"
+#include "framework/dll_entry.h"
 #include "framework/registration.h"
 #include "framework/tests/test_server.h"
 
@@ -15,12 +15,8 @@ class PlainObject final : public dshow::ComObject {
     explicit PlainObject(IUnknown* outer) : ComObject(outer) {}
 };
 
-const REGPINTYPES kAnyType = {&GUID_NULL, &GUID_NULL};
-const REGFILTERPINS2 kPins[] = {
-    {0, 1, 1, &kAnyType, 0, nullptr, nullptr},
-    {REG_PINFLAG_B_OUTPUT, 1, 1, &kAnyType, 0, nullptr, nullptr},
-};
-const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, kPins, &fwtest::CATEGORY_Test};
+const dshow::FilterSetup kFilterSetup = {MERIT_DO_NOT_USE, 2, dshow::kAnyTypeInOutPins,
+                                         &fwtest::CATEGORY_Test};
 
 const dshow::FactoryEntry kClasses[] = {
     {L"Framework Test Object", &fwtest::CLSID_TestObject, dshow::CreateInstance<PlainObject>,
@@ -31,15 +27,4 @@ const dshow::FactoryEntry kClasses[] = {
 
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return dshow::GetClassObject(kClasses, clsid, iid, out);
-}
-STDAPI DllCanUnloadNow() {
-    return dshow::CanUnloadNow();
-}
-STDAPI DllRegisterServer() {
-    return dshow::RegisterServer(kClasses, true);
-}
-STDAPI DllUnregisterServer() {
-    return dshow::RegisterServer(kClasses, false);
-}
+const dshow::ComServer dshow::kThisServer{kClasses};

@@ -9,109 +9,50 @@
 
 #include "framework/stream_header.h"
 #include "framework/tests/identity_transform.h"
-#include "framework/tests/test_filters.h"
+#include "framework/tests/graph_test.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace fwtest {
 namespace {
 
-constexpr int kWidth = 32;
-constexpr int kHeight = 16;
-constexpr size_t kFrame = kWidth * kHeight * 4;
-
-class TransformTest : public ::testing::Test {
+class TransformTest : public TransformGraphTest<IdentityTransform> {
   protected:
-    void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        source = new TestSource({VideoType(MEDIASUBTYPE_RGB32, kWidth, kHeight, 32)}, 3);
-        source_filter = source;
-        identity = new IdentityTransform;
-        identity_filter = identity;
-        sink = new TestSink;
-        sink_filter = sink;
-        sink->keep_bytes = kFrame;
-        ASSERT_EQ(graph.Create(), S_OK);
-        ASSERT_EQ(graph.Add(source_filter.Get(), L"source"), S_OK);
-        ASSERT_EQ(graph.Add(identity_filter.Get(), L"identity"), S_OK);
-        ASSERT_EQ(graph.Add(sink_filter.Get(), L"sink"), S_OK);
-    }
-    void TearDown() override {
-        if (graph.control)
-            graph.control->Stop();
-        sink->ReleaseHeld();
-        graph = Graph();
-        source_filter.Reset();
-        identity_filter.Reset();
-        sink_filter.Reset();
-        CoUninitialize();
-    }
-    HRESULT ConnectAll() {
-        HRESULT hr = graph.Connect(&source->pin(), &identity->input());
-        if (SUCCEEDED(hr))
-            hr = graph.Connect(&identity->output(), &sink->pin());
-        return hr;
-    }
+    TransformTest() : TransformGraphTest(32, 16, 3) {}
     std::vector<uint8_t> Frame(uint8_t seed) {
-        std::vector<uint8_t> f(kFrame);
+        std::vector<uint8_t> f(frame_bytes);
         for (size_t i = 0; i < f.size(); ++i)
             f[i] = static_cast<uint8_t>(seed + i * 7);
         return f;
     }
-
-    Graph graph;
-    TestSource* source = nullptr;
-    IdentityTransform* identity = nullptr;
-    TestSink* sink = nullptr;
-    ComPtr<IBaseFilter> source_filter, identity_filter, sink_filter;
 };
 
 TEST_F(TransformTest, OutputProposesTheInputTypeOnceTheInputIsConnected) {
-    EXPECT_STREQ(identity->input().name(), L"XForm In");
-    EXPECT_STREQ(identity->output().name(), L"XForm Out");
     ComPtr<IEnumMediaTypes> types;
-    ASSERT_EQ(identity->output().EnumMediaTypes(&types), S_OK);
+    ASSERT_EQ(transform->output().EnumMediaTypes(&types), S_OK);
     AM_MEDIA_TYPE* type = nullptr;
     EXPECT_EQ(types->Next(1, &type, nullptr), S_FALSE);
     // An output cannot connect before the input.
-    EXPECT_EQ(identity->output().Connect(&sink->pin(), nullptr), E_UNEXPECTED);
+    EXPECT_EQ(transform->output().Connect(&sink->pin(), nullptr), E_UNEXPECTED);
 
-    ASSERT_EQ(graph.Connect(&source->pin(), &identity->input()), S_OK);
+    ASSERT_EQ(graph.Connect(&source->pin(), &transform->input()), S_OK);
     ASSERT_EQ(types->Reset(), S_OK);
     ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
     EXPECT_TRUE(dshow::MediaTypesEqual(*type, source->pin().media_type()));
     dshow::DeleteMediaType(type);
 
     // An output type other than the input's is refused.
-    dshow::MediaType other = VideoType(MEDIASUBTYPE_RGB32, kWidth * 2, kHeight, 32);
-    EXPECT_TRUE(FAILED(identity->output().Connect(&sink->pin(), &other)));
-    ASSERT_EQ(graph.Connect(&identity->output(), &sink->pin()), S_OK);
+    dshow::MediaType other = VideoType(MEDIASUBTYPE_RGB32, width * 2, height, 32);
+    EXPECT_TRUE(FAILED(transform->output().Connect(&sink->pin(), &other)));
+    ASSERT_EQ(graph.Connect(&transform->output(), &sink->pin()), S_OK);
     EXPECT_TRUE(dshow::MediaTypesEqual(sink->pin().media_type(), source->pin().media_type()));
-    EXPECT_EQ(identity->buffers_granted, 3);  // the upstream count
-}
-
-// Which blocks describe a frame is the native video format test's; here a
-// refused type fails the connection and a top-down one connects.
-TEST_F(TransformTest, ConnectsOnlyTypesTheTransformAccepts) {
-    auto refused = [&](dshow::MediaType type) {
-        source->Propose({type});
-        HRESULT hr = graph.Connect(&source->pin(), &identity->input(), &type);
-        if (SUCCEEDED(hr)) {
-            graph.builder->Disconnect(&source->pin());
-            graph.builder->Disconnect(&identity->input());
-        }
-        return FAILED(hr);
-    };
-    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_YUY2, 320, 240, 16)));
-    EXPECT_TRUE(refused(VideoType(MEDIASUBTYPE_RGB24, 320, 240, 32)));  // bit count disagrees
-    EXPECT_FALSE(refused(VideoType(MEDIASUBTYPE_RGB24, 320, -240, 24)));
-    EXPECT_FALSE(identity->input().IsConnected());
+    EXPECT_EQ(transform->buffers_granted, 3);  // the upstream count
 }
 
 TEST_F(TransformTest, FramesPassUnchangedWithTheirTimesAndFlags) {
     ASSERT_EQ(ConnectAll(), S_OK);
     ASSERT_EQ(graph.control->Run(), S_OK);
-    EXPECT_EQ(identity->starts, 1);
+    EXPECT_EQ(transform->starts, 1);
     for (uint8_t i = 0; i < 4; ++i)
         ASSERT_EQ(source->Push(Frame(i), 1000 * i, 1000 * i + 1000), S_OK);
     auto got = sink->Samples();
@@ -125,13 +66,13 @@ TEST_F(TransformTest, FramesPassUnchangedWithTheirTimesAndFlags) {
         EXPECT_FALSE(got[i].discontinuity);
     }
     ASSERT_EQ(graph.control->Stop(), S_OK);
-    EXPECT_EQ(identity->stops, 1);
+    EXPECT_EQ(transform->stops, 1);
     ASSERT_EQ(graph.control->Run(), S_OK);
-    EXPECT_EQ(identity->starts, 2);
+    EXPECT_EQ(transform->starts, 2);
 }
 
 TEST_F(TransformTest, SkippedFramesAreNotDeliveredAndMarkTheNextOne) {
-    identity->skip_every = 2;  // frames 0, 2, 4 are skipped
+    transform->skip_every = 2;  // frames 0, 2, 4 are skipped
     ASSERT_EQ(ConnectAll(), S_OK);
     ASSERT_EQ(graph.control->Run(), S_OK);
     for (uint8_t i = 0; i < 5; ++i)
@@ -143,8 +84,8 @@ TEST_F(TransformTest, SkippedFramesAreNotDeliveredAndMarkTheNextOne) {
     EXPECT_TRUE(got[0].discontinuity);
     EXPECT_TRUE(got[1].discontinuity);
 
-    identity->skip_every = 0;
-    identity->fail_with = E_ABORT;
+    transform->skip_every = 0;
+    transform->fail_with = E_ABORT;
     EXPECT_EQ(source->Push(Frame(9), 9, 10), E_ABORT);  // the failure goes upstream
 }
 
@@ -158,10 +99,10 @@ TEST_F(TransformTest, StopLetsAFrameWaitingForAnOutputBufferGo) {
     std::thread sender([&] { blocked = source->Push(Frame(3), 3, 4); });
     Sleep(200);
     // The transform alone, so nothing downstream lets the buffer go first.
-    ASSERT_EQ(CallWithin(10000, "Stop", [&] { return identity_filter->Stop(); }), S_OK);
+    ASSERT_EQ(CallWithin(10000, "Stop", [&] { return transform->Stop(); }), S_OK);
     sender.join();
     EXPECT_TRUE(FAILED(blocked));
-    EXPECT_EQ(identity->stops, 1);
+    EXPECT_EQ(transform->stops, 1);
 }
 
 TEST_F(TransformTest, FlushAndEndOfStreamPassDownstream) {
@@ -185,10 +126,10 @@ TEST_F(TransformTest, FlushAndEndOfStreamPassDownstream) {
 TEST_F(TransformTest, SeekingOnTheOutputIsAnsweredUpstream) {
     ASSERT_EQ(ConnectAll(), S_OK);
     ComPtr<IMediaSeeking> seeking;
-    ASSERT_EQ(identity->output().QueryInterface(IID_PPV_ARGS(&seeking)), S_OK);
+    ASSERT_EQ(transform->output().QueryInterface(IID_PPV_ARGS(&seeking)), S_OK);
     ComPtr<IPin> back;
     ASSERT_EQ(seeking.As(&back), S_OK);
-    EXPECT_EQ(back.Get(), static_cast<IPin*>(&identity->output()));
+    EXPECT_EQ(back.Get(), static_cast<IPin*>(&transform->output()));
     LONGLONG duration = 0;
     EXPECT_EQ(seeking->GetDuration(&duration), E_NOTIMPL);  // the source cannot seek
 
@@ -201,8 +142,8 @@ TEST_F(TransformTest, SeekingOnTheOutputIsAnsweredUpstream) {
 // the header bytes the native stream header test's.
 TEST_F(TransformTest, PersistStreamRefusesTruncatedAndForeignStreams) {
     ComPtr<IPersistStream> persist;
-    ASSERT_EQ(identity_filter.As(&persist), S_OK);
-    identity->value = 5;
+    ASSERT_EQ(transform->QueryInterface(IID_PPV_ARGS(&persist)), S_OK);
+    transform->value = 5;
     auto load = [&](const std::vector<uint8_t>& content) {
         ComPtr<IStream> stream;
         CreateStreamOnHGlobal(nullptr, TRUE, &stream);
@@ -218,7 +159,7 @@ TEST_F(TransformTest, PersistStreamRefusesTruncatedAndForeignStreams) {
     EXPECT_EQ(load({header, header + 10}), STG_E_READFAULT);
     std::vector<uint8_t> foreign(28, 0x41);
     EXPECT_EQ(load(foreign), E_FAIL);
-    EXPECT_EQ(identity->value, 5u);
+    EXPECT_EQ(transform->value, 5u);
     EXPECT_EQ(persist->Load(nullptr), E_POINTER);
 }
 

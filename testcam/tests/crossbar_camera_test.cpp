@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/win_handle.h"
-#include "framework/tests/test_filters.h"
+#include "framework/tests/graph_test.h"
 #include "testcam/crossbar_model.h"
 #include "testcam/fault_switch.h"
 #include "testcam/testcam_ids.h"
@@ -55,24 +55,20 @@ ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
     return filter;
 }
 
-class CrossbarCameraTest : public ::testing::Test {
+class CrossbarCameraTest : public fwtest::GraphTest {
   protected:
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        GraphTest::SetUp();
         camera = LoadCamera(testcam::CLSID_TestCameraCrossbar);
         ASSERT_TRUE(camera);
         analog = FindPin(camera.Get(), L"Analog Video In");
         ASSERT_TRUE(analog);
-        ASSERT_EQ(graph.Create(), S_OK);
     }
     void TearDown() override {
-        if (graph.control)
-            fwtest::CallWithin(15000, "Stop", [&] { return graph.control->Stop(); });
-        graph = fwtest::Graph();
         crossbar.Reset();
         analog.Reset();
         camera.Reset();
-        CoUninitialize();
+        GraphTest::TearDown();
     }
 
     // Adds the camera and finds the crossbar it brought, through the graph.
@@ -86,7 +82,6 @@ class CrossbarCameraTest : public ::testing::Test {
     }
 
     FrameRecorder recorder;
-    fwtest::Graph graph;
     ComPtr<IBaseFilter> camera;
     ComPtr<IPin> analog;
     ComPtr<IAMCrossbar> crossbar;
@@ -160,15 +155,12 @@ TEST_F(CrossbarCameraTest, CrossbarAnswersItsContractThroughCom) {
 TEST_F(CrossbarCameraTest, ThePictureNamesTheRoutedInput) {
     AddCamera();
     ComPtr<IPin> capture = FindPin(camera.Get(), L"Capture");
-    ComPtr<IBaseFilter> grabber = Grabber(&recorder);
-    ComPtr<IBaseFilter> sink = Create(CLSID_NullRenderer);
+    ComPtr<IBaseFilter> grabber = Add(Grabber(&recorder), L"grabber");
+    ComPtr<IBaseFilter> sink = Add(Create(CLSID_NullRenderer), L"null");
     ASSERT_TRUE(capture && grabber && sink);
-    ASSERT_EQ(graph.Add(grabber.Get(), L"grabber"), S_OK);
-    ASSERT_EQ(graph.Add(sink.Get(), L"null"), S_OK);
-    ASSERT_EQ(graph.Connect(capture.Get(), fwtest::PinOf(grabber.Get(), PINDIR_INPUT).Get()), S_OK);
-    ASSERT_EQ(graph.Connect(fwtest::PinOf(grabber.Get(), PINDIR_OUTPUT).Get(),
-                            fwtest::PinOf(sink.Get(), PINDIR_INPUT).Get()),
-              S_OK);
+    ASSERT_EQ(
+        ConnectThrough(capture.Get(), grabber.Get(), fwtest::PinOf(sink.Get(), PINDIR_INPUT).Get()),
+        S_OK);
     recorder.Expect(640, 480, 32);  // the default format
     recorder.WatchTitles({"TUNER", "COMPOSITE", "SVIDEO", "NO SIGNAL", "TEST CAMERA"});
 

@@ -1,5 +1,5 @@
 // The test pattern, natively: the frame number reads back from every size and
-// layout the camera offers, consecutive frames differ, nothing outside the
+// layout the camera offers (so consecutive frames differ), nothing outside the
 // buffer is touched, and a stripe that was drawn over is not misread.
 #include <gtest/gtest.h>
 
@@ -62,20 +62,6 @@ TEST(TestPattern, PaddedRowsAndOddSizesStayInsideTheBuffer) {
         }
     }
     DrawTestPattern(FrameView{}, 1, "nothing to draw on");
-}
-
-TEST(TestPattern, ConsecutiveFramesDiffer) {
-    Buffer a(640, 480, 4);
-    Buffer b(640, 480, 4);
-    for (uint32_t n = 0; n < 50; ++n) {
-        DrawTestPattern(a.view, n, "10:00:00");
-        DrawTestPattern(b.view, n + 1, "10:00:00");
-        EXPECT_NE(a.memory, b.memory) << n;
-    }
-    // The same frame twice is the same picture.
-    DrawTestPattern(b.view, 49, "10:00:00");
-    DrawTestPattern(a.view, 49, "10:00:00");
-    EXPECT_EQ(a.memory, b.memory);
 }
 
 TEST(TestPattern, KeepsTheCornersForOverlays) {
