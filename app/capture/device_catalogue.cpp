@@ -3,6 +3,7 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -339,6 +340,17 @@ void EnumerateCodecs() {
         s.videoCodec = ScanCompressorCategory(video.Get(), s.videoCodecNames, gSettings.vCodec);
     if (ComPtr<IEnumMoniker> audio = Category(devices.Get(), CLSID_AudioCompressorCategory))
         s.audioCodec = ScanCompressorCategory(audio.Get(), s.audioCodecNames, gSettings.aCodec);
+}
+
+void ChooseDefaultVideoCodec() {
+    EnumerateCodecs();
+    for (const std::string& name : CodecNames(DeviceKind::kVideo)) {
+        if (SameCodecName(name.c_str(), kDefaultVideoCodec)) {
+            std::snprintf(gSettings.vCodec, sizeof gSettings.vCodec, "%s", kDefaultVideoCodec);
+            EnumerateCodecs();
+            return;
+        }
+    }
 }
 
 const std::vector<std::string>& CodecNames(DeviceKind kind) {

@@ -22,6 +22,9 @@ void ScanCaptureDevices();
 void RouteDefaultInput();
 // Lists the compressors and re-selects the codecs from the saved names.
 void EnumerateCodecs();
+// A first start records with the project's compressor when the machine has
+// it: "VCodec" becomes its name then; else nothing changes.
+void ChooseDefaultVideoCodec();
 // The compressor names of the last EnumerateCodecs, in enumeration order.
 const std::vector<std::string>& CodecNames(DeviceKind kind);
 // A new filter from the selected codec, or null; the caller releases it.

@@ -47,6 +47,8 @@ enum : uint32_t {
 
 inline constexpr char kDefaultCapFilename[] = "C:\\Video\\Capture";
 inline constexpr char kDefaultArchive[] = "C:\\Archive";
+// The compressor a first start records with, when it is registered.
+inline constexpr char kDefaultVideoCodec[] = "Vistrel MJPEG Compressor";
 
 // The live settings of this run (built-in defaults until loaded).
 extern RecorderSettings gSettings;

@@ -56,7 +56,13 @@ bool QueryValue(HKEY key, const char* name, DWORD* type, std::vector<uint8_t>& d
     return false;
 }
 
+bool gKeyWasNew = false;
+
 }  // namespace
+
+bool SettingsKeyWasNew() {
+    return gKeyWasNew;
+}
 
 void LoadRegistrySettings() {
     std::memcpy(gSettings.capFilename, kDefaultCapFilename, sizeof(kDefaultCapFilename));
@@ -64,8 +70,11 @@ void LoadRegistrySettings() {
     OutputDebugStringA(path.c_str());
     OutputDebugStringA("\n");
     RegistryKey key;
-    if (RegCreateKeyA(HKEY_CURRENT_USER, path.c_str(), key.out()) != ERROR_SUCCESS)
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                        nullptr, key.out(), &disposition) != ERROR_SUCCESS)
         return;
+    gKeyWasNew = disposition == REG_CREATED_NEW_KEY;
 
     std::vector<uint8_t> data;
     for (const SettingRow& row : SettingsTable) {

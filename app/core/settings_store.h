@@ -6,6 +6,9 @@ namespace vistrel {
 
 // Once at start-up, after the instance number is settled.
 void LoadRegistrySettings();
+// True when the load found no key of this instance and made it: a first
+// start, whose defaults the program may still choose.
+bool SettingsKeyWasNew();
 // At exit and when the settings dialog closes: all fourteen values.
 void SaveRegistrySettings();
 

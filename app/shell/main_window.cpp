@@ -8,6 +8,7 @@
 
 #include "app/actions/recorder_actions.h"
 #include "app/capture/capture_graph.h"
+#include "app/capture/device_catalogue.h"
 #include "app/capture/overlay_text_block.h"
 #include "app/core/instances.h"
 #include "app/core/main_window_handle.h"
@@ -40,6 +41,8 @@ INT_PTR StartUp(HWND window) {
     HICON icon = LoadIconA(ProgramInstance(), MAKEINTRESOURCEA(kProgramIcon));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     LoadRegistrySettings();
+    if (SettingsKeyWasNew())
+        ChooseDefaultVideoCodec();
     if (gVidFlags & kFlagFixedFrame) {
         SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_THICKFRAME);
     }

@@ -421,6 +421,55 @@ std::set<std::string> Names(const std::string& folder) {
     return names;
 }
 
+// The compressor of the project, registered in this prefix for the test.
+class RegisteredCompressor {
+  public:
+    RegisteredCompressor() {
+        module_ = LoadLibraryA((testsupport::BinDir() + "vistrel-mjpeg.dll").c_str());
+        if (module_)
+            Call("DllRegisterServer");
+    }
+    ~RegisteredCompressor() {
+        if (module_) {
+            Call("DllUnregisterServer");
+            FreeLibrary(module_);
+        }
+    }
+    bool loaded() const { return module_ != nullptr; }
+
+  private:
+    void Call(const char* entry) {
+        auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+            reinterpret_cast<void*>(GetProcAddress(module_, entry)));
+        if (fn)
+            fn();
+    }
+    HMODULE module_ = nullptr;
+};
+
+// A first start records compressed when it can; a stored choice stays, even
+// "uncompressed" (an empty name).
+TEST(RecorderProcess, AFirstStartChoosesTheProjectsCompressor) {
+    RegisteredCompressor compressor;
+    ASSERT_TRUE(compressor.loaded());
+    DeleteKey(12);
+    {
+        Recorder recorder("12 NOPREVIEW");
+        ASSERT_NE(WaitForWindow(12), nullptr);
+        ASSERT_EQ(recorder.Exit(12), 0);
+    }
+    EXPECT_EQ(Read(12, "VCodec").data, Text("Vistrel MJPEG Compressor"));
+
+    DeleteKey(12);
+    Plant(12, "VCodec", REG_SZ, Text(""));
+    {
+        Recorder recorder("12 NOPREVIEW");
+        ASSERT_NE(WaitForWindow(12), nullptr);
+        ASSERT_EQ(recorder.Exit(12), 0);
+    }
+    EXPECT_EQ(Read(12, "VCodec").data, Text(""));
+}
+
 // Which files the limits and the archive take, and name clashes in the
 // archive, are the recording files tests'; the Archive word is the recording
 // scenario's. Here: Record applies the limits before it starts, key A archives.
