@@ -30,12 +30,11 @@ void PrintGps(telemetry::View v, ULONGLONG t) {
         "gps t=%llu active=%u valid=%u users=%u state=%u lat=%.7f lon=%.7f quality=%d alt=%.2f "
         "geoid=%.2f pdop=%.2f hdop=%.2f vdop=%.2f used=%u inview=%u speed=%.3f heading=%.2f",
         t, At<uint8_t>(v, 0), At<uint8_t>(v, 1), At<uint8_t>(v, 4), At<uint8_t>(v, 78),
-        At<float>(v, 36), At<float>(v, 40), At<int32_t>(v, 44), At<float>(v, 48),
-        At<float>(v, 52), At<float>(v, 64), At<float>(v, 68), At<float>(v, 72),
-        At<uint8_t>(v, 76), At<uint8_t>(v, 79), At<float>(v, 188), At<float>(v, 192));
+        At<float>(v, 36), At<float>(v, 40), At<int32_t>(v, 44), At<float>(v, 48), At<float>(v, 52),
+        At<float>(v, 64), At<float>(v, 68), At<float>(v, 72), At<uint8_t>(v, 76),
+        At<uint8_t>(v, 79), At<float>(v, 188), At<float>(v, 192));
     std::printf(" time=%04u-%02u-%02uT%02u:%02u:%02u", At<uint16_t>(v, 20), At<uint16_t>(v, 22),
-                At<uint16_t>(v, 26), At<uint16_t>(v, 28), At<uint16_t>(v, 30),
-                At<uint16_t>(v, 32));
+                At<uint16_t>(v, 26), At<uint16_t>(v, 28), At<uint16_t>(v, 30), At<uint16_t>(v, 32));
     std::printf(" prns=");
     for (int i = 0; i < 12; ++i)
         std::printf("%s%u", i ? "," : "", At<uint8_t>(v, 80 + i));
