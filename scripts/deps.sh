@@ -3,7 +3,7 @@
 # those that are missing (apt-get update only when something must be installed).
 set -eu
 pkgs="cmake make g++ clang googletest g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 \
-xvfb xauth ffmpeg imagemagick xdotool x11-utils python3 socat"
+xvfb xauth ffmpeg imagemagick xdotool x11-utils python3 python3-gpxpy socat"
 missing=
 for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
