@@ -163,9 +163,6 @@ class FarEnd:
         except OSError:
             pass
 
-    def close(self):
-        os.close(self.fd)
-
 
 # --- NMEA -------------------------------------------------------------------
 
@@ -211,44 +208,10 @@ class Epoch:
                 for i in range(4, len(f) - 3, 4):
                     self.sats.append(tuple(int(x or 0) for x in f[i:i + 4]))
 
-    def retalked(self, talker, split):
-        """The same second from another kind of receiver: RMC and GGA from
-        `talker`; with `split`, the satellites shared between GPS and GLONASS
-        (GLONASS numbers from 65), each with its own GSA and GSV series."""
-        out = []
-        gps, glo = self.sats[:6], self.sats[6:]
-        if split:
-            gps_ids = {s[0] for s in gps}
-            self.expect_sats = gps + [(p + 64, e, a, s) for p, e, a, s in glo]
-            self.expect_prns = [p if p in gps_ids else p + 64 for p in self.prns]
-        else:
-            self.expect_sats, self.expect_prns = list(self.sats), list(self.prns)
-        for b in self.bodies:
-            f = b.split(",")
-            kind = f[0][2:]
-            if kind in ("RMC", "GGA"):
-                out.append(talker + kind + "," + ",".join(f[1:]))
-            elif kind == "GSA" and split:
-                for system, prns in ((1, [p for p in self.expect_prns if p <= 64]),
-                                     (2, [p for p in self.expect_prns if p > 64])):
-                    cells = ["%02d" % p for p in prns] + [""] * (12 - len(prns))
-                    out.append(",".join(["GNGSA", "A", "3"] + cells + f[15:18] + [str(system)]))
-            elif kind == "GSA":
-                out.append(talker + kind + "," + ",".join(f[1:]))
-            elif kind == "GSV" and split:
-                if f[2] != "1":
-                    continue  # the whole series is written at its first message
-                for name, sats in (("GPGSV", gps), ("GLGSV", self.expect_sats[6:])):
-                    groups = [sats[i:i + 4] for i in range(0, len(sats), 4)]
-                    for n, group in enumerate(groups, 1):
-                        cells = []
-                        for s in group:
-                            cells += ["%02d" % s[0], "%02d" % s[1], "%03d" % s[2], "%02d" % s[3]]
-                        out.append(",".join([name, str(len(groups)), str(n), "%02d" % len(sats)]
-                                            + cells))
-            else:
-                out.append(talker + kind + "," + ",".join(f[1:]))
-        return "".join(sentence(b) for b in out).encode()
+    def retalked(self, talker):
+        """The same second from a receiver of another system (talker "GN",
+        "GL", "GA", "GB", "BD" ...)."""
+        return "".join(sentence(talker + b[2:]) for b in self.bodies).encode()
 
 
 def load_track(path):
@@ -273,10 +236,10 @@ class NmeaTalker(threading.Thread):
     Modes: "talk", "silent", "damaged" (noise, cut and overlong lines and
     wrong checksums between the good sentences)."""
 
-    def __init__(self, pty, epochs, baud, talker="GP", split=False, period=0.5):
+    def __init__(self, pty, epochs, baud, talker="GP", period=0.5):
         super().__init__(daemon=True)
         self.pty, self.epochs, self.baud = pty, epochs, baud
-        self.talker, self.split, self.period = talker, split, period
+        self.talker, self.period = talker, period
         self.mode = "talk"
         self.sent = []  # (monotonic time, epoch) sent at the right rate
         self.rates_heard = set()
@@ -302,7 +265,7 @@ class NmeaTalker(threading.Thread):
                 continue
             epoch = self.epochs[self.index % len(self.epochs)]
             self.index += 1
-            data = epoch.retalked(self.talker, self.split)
+            data = epoch.retalked(self.talker)
             if self.mode == "damaged":
                 data = self.damage(data)
             rate = self.pty.baud()
