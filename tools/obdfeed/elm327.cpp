@@ -236,6 +236,7 @@ void ElmSession::Connected(int64_t nowMs) {
     connected_ = true;
     link_ = telemetry::kLinkInit;
     timeoutsInRow_ = 0;
+    detectMisses_ = 0;
     busErrorsInRow_ = 0;
     rx_.clear();
     if (fixedBaud_ != 0) {
