@@ -3,10 +3,11 @@
 # those that are missing (apt-get update only when something must be installed).
 set -eu
 # nasm and dpkg-dev: libjpeg-turbo is built from Debian's source package
-# (scripts/libjpeg-turbo.sh), with its SIMD code, for both trees.
+# (scripts/libjpeg-turbo.sh), with its SIMD code, for both trees. socat and
+# python3-gpxpy: the serial-port tests and the telemetry track files.
 pkgs="cmake make g++ clang googletest g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 \
 xvfb xauth ffmpeg imagemagick xdotool x11-utils python3 nasm dpkg-dev patch xz-utils \
-debian-archive-keyring"
+debian-archive-keyring python3-gpxpy socat"
 missing=
 for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"

@@ -37,7 +37,7 @@ recorder_feeds() {
     wine_exec $(($3 + 30)) "$1/vistrel-gpsfeed.exe" --nmea "$(wine_path "$2")" --loop --seconds "$3" \
         >/dev/null 2>&1 &
     FEED_PIDS="$FEED_PIDS $!"
-    wine_exec $(($3 + 30)) "$1/vistrel-obdfeed.exe" --seconds "$3" >/dev/null 2>&1 &
+    wine_exec $(($3 + 30)) "$1/vistrel-obdfeed.exe" --simulate --seconds "$3" >/dev/null 2>&1 &
     FEED_PIDS="$FEED_PIDS $!"
 }
 

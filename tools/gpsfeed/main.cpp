@@ -1,5 +1,6 @@
 // vistrel-gpsfeed: publishes the shared GPS record "DIrivUDU" as an outside
-// publisher, from a recorded NMEA 0183 log or from fixed values.
+// publisher, from a GPS receiver on a serial port, a recorded NMEA 0183 log or
+// fixed values.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,7 +10,9 @@
 #include "telemetry/attach.h"
 #include "tools/common/args.h"
 #include "tools/common/console.h"
+#include "tools/common/serial_link.h"
 #include "tools/gpsfeed/fix_record.h"
+#include "tools/gpsfeed/live_receiver.h"
 #include "tools/gpsfeed/nmea.h"
 
 namespace {
@@ -17,14 +20,19 @@ namespace {
 constexpr char kTool[] = "vistrel-gpsfeed";
 
 const char kHelp[] =
-    "Usage: vistrel-gpsfeed --nmea FILE [--rate R] [--loop] [options]\n"
+    "Usage: vistrel-gpsfeed --port COMn [--baud N|auto] [options]\n"
+    "       vistrel-gpsfeed --nmea FILE [--rate R] [--loop] [options]\n"
     "       vistrel-gpsfeed --fix LAT,LON [--alt M] [--speed KNOTS] [--heading DEG]\n"
     "                       [--sats N] [options]\n"
     "       vistrel-gpsfeed --no-fix [options]\n"
     "\n"
     "Publishes a GPS position for the recorder's overlay, as the shared record\n"
-    "\"DIrivUDU\", in place of a GPS receiver.\n"
+    "\"DIrivUDU\": from a GPS receiver, or in place of one.\n"
     "\n"
+    "  --port COMn     read a GPS receiver (NMEA 0183, any talker) on this serial\n"
+    "                  port; an unplugged receiver is waited for\n"
+    "  --baud N|auto   its rate; auto (the default) tries 4800, 9600, 19200,\n"
+    "                  38400, 57600 and 115200 until sentences check out\n"
     "  --nmea FILE     replay a recorded NMEA 0183 log (RMC, GGA, GSA, GSV) at the\n"
     "                  pace of its own time stamps; bad sentences are skipped\n"
     "  --rate R        replay R times as fast (0.1 to 100, default 1)\n"
@@ -38,11 +46,13 @@ const char kHelp[] =
     "  --seconds N     stop after N seconds (default: run until Ctrl+C)\n"
     "  --no-wait       exit when another program publishes, instead of waiting\n"
     "                  to take over when it stops\n"
-    "  --verbose       print every published fix\n"
+    "  --verbose       print every published fix (from a port: once a second)\n"
     "\n"
     "Exit codes: 0 done, 1 could not publish or read the log, 2 bad arguments.\n";
 
 struct Options {
+    std::string port;
+    int baud = 0;  // 0: search
     std::string nmeaPath;
     double rate = 1.0;
     bool loop = false;
@@ -87,6 +97,26 @@ int ParseOptions(int argc, char** argv, Options& o) {
                 return 2;
             o.nmeaPath = std::string(*v);
             ++sources;
+        } else if (opt == "--port") {
+            auto v = need("a port such as COM3");
+            if (!v)
+                return 2;
+            if (tools::SerialPath(*v).empty())
+                return tools::UsageError(kTool,
+                                         "--port: not a COM port: '" + std::string(*v) + "'");
+            o.port = std::string(*v);
+            ++sources;
+        } else if (opt == "--baud") {
+            auto v = need("a rate or auto");
+            if (!v)
+                return 2;
+            if (*v != "auto") {
+                auto n = tools::ParseInteger(*v, 300, 921600);
+                if (!n)
+                    return tools::UsageError(kTool,
+                                             "--baud: not a rate: '" + std::string(*v) + "'");
+                o.baud = static_cast<int>(*n);
+            }
         } else if (opt == "--rate") {
             if (!number("a rate from 0.1 to 100", 0.1, 100, o.rate))
                 return 2;
@@ -138,7 +168,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
         }
     }
     if (sources != 1)
-        return tools::UsageError(kTool, "give exactly one of --nmea, --fix, --no-fix");
+        return tools::UsageError(kTool, "give exactly one of --port, --nmea, --fix, --no-fix");
     return -1;
 }
 
@@ -266,6 +296,43 @@ int RunLog(const Options& o, const tools::Deadline& deadline, telemetry::GpsPubl
     return accepted == 0 ? 1 : 0;
 }
 
+void PrintReceiverStats(const gpsfeed::LiveReceiver& receiver, const tools::SerialLink& link) {
+    gpsfeed::ReceiverStats s = receiver.stats();
+    std::printf(
+        "%s: read %ld sentences (%ld used), skipped %ld bad: %ld framing, %ld checksum, "
+        "%ld fields, %ld overlong; port lost %d times\n",
+        kTool, s.sentences, s.accepted, s.bad(), s.badFraming, s.badChecksum, s.badFields,
+        s.overlong, link.losses());
+}
+
+int RunPort(const Options& o, const tools::Deadline& deadline, telemetry::GpsPublisher& p) {
+    gpsfeed::LiveReceiver receiver(o.baud);
+    tools::SerialLink link(kTool, o.port, receiver);
+    int64_t nextReport = 0;
+    bool wasValid = false;
+    do {
+        int64_t now = tools::NowMs();
+        link.Pump(now);
+        receiver.Publish(now, *p.record());
+        if (receiver.TakeLockNews()) {
+            std::printf("%s: NMEA sentences at %d baud\n", kTool, receiver.baud());
+            std::fflush(stdout);
+        }
+        bool valid = p.record()->FixValid != 0;
+        if (valid != wasValid || (o.verbose && now >= nextReport)) {
+            if (valid != wasValid)
+                std::printf("%s: %s\n", kTool, valid ? "fix" : "no valid fix");
+            if (o.verbose)
+                PrintReceiverStats(receiver, link);
+            std::fflush(stdout);
+            wasValid = valid;
+            nextReport = now + 1000;
+        }
+    } while (!tools::WaitForStop(deadline.Remaining(20)) && !deadline.Passed());
+    PrintReceiverStats(receiver, link);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -284,7 +351,12 @@ int main(int argc, char** argv) {
         return tools::StopRequested() || deadline.Passed() ? 0 : 1;
     std::printf("%s: publishing \"DIrivUDU\"\n", kTool);
     std::fflush(stdout);
-    rc = o.nmeaPath.empty() ? RunFixed(o, deadline, publisher) : RunLog(o, deadline, publisher);
+    if (!o.port.empty())
+        rc = RunPort(o, deadline, publisher);
+    else if (!o.nmeaPath.empty())
+        rc = RunLog(o, deadline, publisher);
+    else
+        rc = RunFixed(o, deadline, publisher);
     publisher.Detach();
     std::printf("%s: detached\n", kTool);
     return rc;

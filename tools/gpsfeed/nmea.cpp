@@ -176,7 +176,7 @@ int SecondsOfDayDelta(const UtcTime& from, const UtcTime& to) {
 }
 
 LineResult SplitSentence(std::string_view line, std::string& type,
-                         std::vector<std::string_view>& fields) {
+                         std::vector<std::string_view>& fields, std::string* talker) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) {
         line.remove_suffix(1);
     }
@@ -216,10 +216,23 @@ LineResult SplitSentence(std::string_view line, std::string& type,
         start = comma + 1;
     }
     std::string_view address = fields.front();
-    // "GPRMC", "GNGGA", ...: a two-letter talker and a three-letter type.
-    if (address.size() != 5)
+    bool letters = std::all_of(address.begin(), address.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+    if (!letters || address.empty())
         return LineResult::kBadFraming;
-    type.assign(address.substr(2));
+    if (address[0] == 'P') {
+        type.assign(address);  // a maker's own sentence: well formed, not for this reader
+        if (talker)
+            talker->clear();
+    } else if (address.size() == 5) {
+        // "GPRMC", "GNGGA", ...: a two-letter talker and a three-letter type.
+        type.assign(address.substr(2));
+        if (talker)
+            talker->assign(address.substr(0, 2));
+    } else {
+        return LineResult::kBadFraming;
+    }
     fields.erase(fields.begin());
     return LineResult::kAccepted;
 }
@@ -248,7 +261,6 @@ bool Reader::BeginEpochIfNewTime(const UtcTime& t) {
     fix_.time.minute = t.minute;
     fix_.time.second = t.second;
     fix_.time.millisecond = t.millisecond;
-    gsvInEpoch_ = false;
     return true;
 }
 
@@ -343,8 +355,8 @@ LineResult Reader::ApplyGga(const std::vector<std::string_view>& f) {
     return LineResult::kAccepted;
 }
 
-LineResult Reader::ApplyGsa(const std::vector<std::string_view>& f) {
-    // selection, mode, 12 PRNs, pdop, hdop, vdop
+LineResult Reader::ApplyGsa(const std::vector<std::string_view>& f, bool continuesRun) {
+    // selection, mode, 12 PRNs, pdop, hdop, vdop [, system id]
     if (f.size() < 17)
         return LineResult::kBadFields;
     auto mode = Integer(f[1], 1, 3);
@@ -365,9 +377,19 @@ LineResult Reader::ApplyGsa(const std::vector<std::string_view>& f) {
         if (!f[14 + i].empty() && !(dop[i] = Number(f[14 + i])))
             return LineResult::kBadFields;
     }
-    fix_.mode = *mode;
-    fix_.usedPrns = prns;
-    fix_.usedPrnCount = count;
+    // The GSA of a second constellation adds its satellites to the first's.
+    if (continuesRun && fix_.mode >= 1) {
+        for (int i = 0; i < count && fix_.usedPrnCount < 12; ++i) {
+            auto end = fix_.usedPrns.begin() + fix_.usedPrnCount;
+            if (std::find(fix_.usedPrns.begin(), end, prns[i]) == end)
+                fix_.usedPrns[fix_.usedPrnCount++] = prns[i];
+        }
+        fix_.mode = std::max(fix_.mode, *mode);
+    } else {
+        fix_.mode = *mode;
+        fix_.usedPrns = prns;
+        fix_.usedPrnCount = count;
+    }
     if (dop[0])
         fix_.pdop = *dop[0];
     if (dop[1])
@@ -377,7 +399,8 @@ LineResult Reader::ApplyGsa(const std::vector<std::string_view>& f) {
     return LineResult::kAccepted;
 }
 
-LineResult Reader::ApplyGsv(const std::vector<std::string_view>& f) {
+LineResult Reader::ApplyGsv(const std::vector<std::string_view>& f, const std::string& talker,
+                            bool continuesRun) {
     // messages, number, in view, then up to four of (prn, elevation, azimuth, snr)
     if (f.size() < 3)
         return LineResult::kBadFields;
@@ -407,15 +430,26 @@ LineResult Reader::ApplyGsv(const std::vector<std::string_view>& f) {
         }
         entries.push_back(s);
     }
-    if (*number == 1) {
-        if (!gsvInEpoch_) {
-            gsvPending_.clear();
-            gsvTotal_ = 0;
-        }
-        gsvTotal_ += *inView;
-        gsvInEpoch_ = true;
+    if (!continuesRun) {
+        gsvPending_.clear();
+        gsvTalkers_.clear();
+        gsvSeen_.clear();
+        gsvTotal_ = 0;
     }
-    gsvPending_.insert(gsvPending_.end(), entries.begin(), entries.end());
+    // A talker's second series in one run lists the same satellites on
+    // another signal: counted once.
+    if (*number == 1 &&
+        std::find(gsvTalkers_.begin(), gsvTalkers_.end(), talker) == gsvTalkers_.end()) {
+        gsvTalkers_.push_back(talker);
+        gsvTotal_ += *inView;
+    }
+    for (const auto& s : entries) {
+        std::pair<std::string, int> key(talker, s.prn);
+        if (std::find(gsvSeen_.begin(), gsvSeen_.end(), key) != gsvSeen_.end())
+            continue;
+        gsvSeen_.push_back(key);
+        gsvPending_.push_back(s);
+    }
     if (*number == *total) {
         fix_.satellitesInView = gsvTotal_;
         fix_.satellites.assign(gsvPending_.begin(),
@@ -425,18 +459,20 @@ LineResult Reader::ApplyGsv(const std::vector<std::string_view>& f) {
 }
 
 LineResult Reader::Feed(std::string_view line) {
-    std::string type;
+    std::string type, talker;
     std::vector<std::string_view> fields;
-    LineResult r = SplitSentence(line, type, fields);
+    LineResult r = SplitSentence(line, type, fields, &talker);
     if (r == LineResult::kAccepted) {
+        bool continuesRun = lastType_ == type;
+        lastType_ = type;
         if (type == "RMC") {
             r = ApplyRmc(fields);
         } else if (type == "GGA") {
             r = ApplyGga(fields);
         } else if (type == "GSA") {
-            r = ApplyGsa(fields);
+            r = ApplyGsa(fields, continuesRun);
         } else if (type == "GSV") {
-            r = ApplyGsv(fields);
+            r = ApplyGsv(fields, talker, continuesRun);
         } else {
             r = LineResult::kIgnored;
         }

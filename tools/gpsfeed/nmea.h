@@ -1,7 +1,7 @@
-// NMEA 0183 reader for recorded GPS logs: RMC, GGA, GSA and GSV sentences are
-// checked (framing, checksum, field syntax and ranges) and folded into one
-// running fix. Bad sentences are skipped and counted; nothing is fatal.
-// Portable: no windows.h.
+// NMEA 0183 reader for recorded logs and live receivers: RMC, GGA, GSA and GSV
+// sentences of any talker (GP, GN, GL, GA, GB, BD, ...) are checked (framing,
+// checksum, field syntax and ranges) and folded into one running fix. Bad
+// sentences are skipped and counted; nothing is fatal. Portable: no windows.h.
 #pragma once
 
 #include <array>
@@ -49,8 +49,10 @@ struct Fix {
 };
 
 // Splits a checked sentence into its type ("RMC", talker removed) and fields.
+// A proprietary sentence ("$PUBX,...") keeps its whole address as its type and
+// has no talker.
 LineResult SplitSentence(std::string_view line, std::string& type,
-                         std::vector<std::string_view>& fields);
+                         std::vector<std::string_view>& fields, std::string* talker = nullptr);
 
 // Folds sentences of a log into a fix, one epoch (one time of fix) at a time.
 class Reader {
@@ -73,14 +75,19 @@ class Reader {
     bool BeginEpochIfNewTime(const UtcTime& t);
     LineResult ApplyRmc(const std::vector<std::string_view>& f);
     LineResult ApplyGga(const std::vector<std::string_view>& f);
-    LineResult ApplyGsa(const std::vector<std::string_view>& f);
-    LineResult ApplyGsv(const std::vector<std::string_view>& f);
+    LineResult ApplyGsa(const std::vector<std::string_view>& f, bool continuesRun);
+    LineResult ApplyGsv(const std::vector<std::string_view>& f, const std::string& talker,
+                        bool continuesRun);
 
     Fix fix_;
     Fix completed_;
     bool completedReady_ = false;
-    bool gsvInEpoch_ = false;
+    // A receiver sends one GSA per constellation and one GSV series per
+    // talker (and per signal) back to back: such a run describes one epoch.
+    std::string lastType_;
     int gsvTotal_ = 0;
+    std::vector<std::string> gsvTalkers_;               // talkers whose count is in gsvTotal_
+    std::vector<std::pair<std::string, int>> gsvSeen_;  // (talker, PRN) listed in this run
     std::vector<SatelliteInView> gsvPending_;
     int bad_ = 0;
     int accepted_ = 0;

@@ -164,6 +164,39 @@ TEST(NmeaCalendar, DaysAndRollover) {
     EXPECT_EQ(SecondsOfDayDelta(b, a), -2);
 }
 
+TEST(NmeaReader, TalkersAndConstellationsAddUp) {
+    Reader r;
+    // A multi-constellation receiver: GN for the combined fix, one GSA per
+    // system, GSV series per talker (GPS twice: L1 and L5 signals), and a
+    // maker's own sentence. Its GSV comes before the RMC of the next second.
+    const char* second[] = {
+        "GNRMC,120000.00,A,5130.0000,N,00007.0000,W,5.0,90.0,010626,,,A",
+        "GNGGA,120000.00,5130.0000,N,00007.0000,W,1,05,0.8,35.0,M,47.0,M,,",
+        "GNGSA,A,3,02,05,,,,,,,,,,,1.5,0.8,1.2,1",
+        "GNGSA,A,3,65,66,67,,,,,,,,,,1.5,0.8,1.2,2",
+        "PUBX,00,120000.00,5130.0000,N",
+        "GPGSV,1,1,02,02,62,041,44,05,35,118,30,1",
+        "GPGSV,1,1,02,02,62,041,40,05,35,118,28,8",
+        "GLGSV,1,1,03,65,20,010,33,66,30,020,34,67,40,030,35,1",
+        "BDGSV,1,1,01,11,50,100,41,1",
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const char* body : second) {
+            EXPECT_NE(r.Feed(WithChecksum(body)), LineResult::kBadFraming) << body;
+        }
+        r.Feed(WithChecksum("GNRMC,120001.00,A,5130.0001,N,00007.0000,W,5.0,90.0,010626,,,A"));
+    }
+    EXPECT_EQ(r.bad(), 0);
+    const Fix& f = r.current();
+    EXPECT_TRUE(f.valid);
+    EXPECT_EQ(f.usedPrnCount, 5);
+    EXPECT_EQ(f.usedPrns[4], 67);
+    EXPECT_EQ(f.satellitesInView, 6);  // 2 GPS (listed twice), 3 GLONASS, 1 BeiDou
+    ASSERT_EQ(f.satellites.size(), 6u);
+    EXPECT_EQ(f.satellites[2].prn, 65);
+    EXPECT_EQ(f.satellites[5].snr, 41);
+}
+
 TEST(NmeaRecord, FixFillsTheSharedRecord) {
     Reader r;
     r.Feed(WithChecksum("GPRMC,101530.25,A,4807.0380,N,01131.0000,E,10.0,359.0,070626,,,A"));
