@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, and only
 # those that are missing (apt-get update only when something must be installed).
+# GStreamer's base and good plugins: Wine's AVI splitter runs GStreamer's avidemux.
 set -eu
 pkgs="cmake make g++ clang googletest g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 \
-xvfb xauth ffmpeg imagemagick xdotool x11-utils python3"
+xvfb xauth ffmpeg imagemagick xdotool x11-utils python3 \
+gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 missing=
 for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
