@@ -124,6 +124,7 @@ class HeaderParser {
                     h_.offsets.avih = c.body;
                     h_.avih_flags = GetU32(b + 12);
                     h_.avih_frames = GetU32(b + 16);
+                    h_.avih_streams = GetU32(b + 24);
                 }
             } else if (c.id == kList && c.size >= 4 && src_.U32(c.body, &type)) {
                 if (type == kStrl)
@@ -136,6 +137,7 @@ class HeaderParser {
     }
 
     void Strl(uint64_t pos, uint64_t end, int stream) {
+        h_.streams_found = stream + 1;
         if (stream > 1)
             return;
         uint8_t strh[kStrhSize];
@@ -218,6 +220,19 @@ class HeaderParser {
 
 bool IsVideoId(Fourcc id) {
     return id == kVideoUncompressed || id == kVideoCompressed;
+}
+
+bool Digit(uint32_t c) {
+    return c >= '0' && c <= '9';
+}
+
+// A chunk of some stream ('01wb', '02dc', 'ix02'): kept where it is, though
+// no stream of ours claims it.
+bool StreamLikeId(Fourcc id) {
+    uint32_t a = id & 0xFF, b = id >> 8 & 0xFF, c = id >> 16 & 0xFF, d = id >> 24;
+    if (a == 'i' && b == 'x')
+        return Digit(c) && Digit(d);
+    return Digit(a) && Digit(b) && c >= 'a' && c <= 'z' && d >= 'a' && d <= 'z';
 }
 
 // The chunks of one standard index chunk, checked against the file.
@@ -408,8 +423,11 @@ class Scanner {
 
     // A chunk header that can begin at `at`: one the file can hold there.
     bool Plausible(uint64_t at) const {
-        uint8_t b[12];
-        if (!src_.Read(at, b, 12))
+        // A chunk header needs 8 bytes (a torn one at the end may have no
+        // more); a RIFF header shows its type in the next 4.
+        uint8_t b[12] = {};
+        if (!src_.Read(at, b, std::min<uint64_t>(12, src_.size() - std::min(at, src_.size()))) ||
+            src_.size() - at < 8)
             return false;
         Fourcc id = GetU32(b);
         uint32_t size = GetU32(b + 4);
@@ -420,7 +438,7 @@ class Scanner {
             return size >= kIndexHeader;
         if (id == kRiff)
             return GetU32(b + 8) == kAvix;
-        return id == kJunk || id == kIdx1;
+        return id == kJunk || id == kIdx1 || StreamLikeId(id);
     }
 
     // Whether a chunk ending at `next` is followed by the end of the file, by
@@ -472,9 +490,9 @@ class Scanner {
     }
 
     // Reads the chunk at `at` and sorts it: 0 none, 1 data, 2 index, 3 JUNK,
-    // 4 idx1, 5 an AVIX RIFF header. `strong`: its own bytes prove it (a
-    // picture of the exact size, an index that leads to its chunks, a RIFF
-    // header), so nothing else needs checking.
+    // 4 idx1, 5 an AVIX RIFF header, 6 a chunk of a stream not ours. `strong`: its own bytes prove
+    // it (a picture of the exact size, an index that leads to its chunks, a RIFF header), so
+    // nothing else needs checking.
     int Classify(uint64_t at, Chunk* c, int* stream, bool* strong) {
         *strong = false;
         uint8_t b[24];
@@ -515,7 +533,7 @@ class Scanner {
             *strong = true;
             return 5;
         }
-        return 0;
+        return StreamLikeId(c->id) ? 6 : 0;
     }
 
     // A chunk that can start at `at` without looking inside it: proven by its
@@ -545,10 +563,7 @@ class Scanner {
         return false;
     }
 
-    bool CandidateId(Fourcc id) const {
-        return IsVideoId(id) || id == kAudioChunk || id == kVideoIndex || id == kAudioIndex ||
-               id == kRiff || id == kIdx1;
-    }
+    bool CandidateId(Fourcc id) const { return StreamLikeId(id) || id == kRiff || id == kIdx1; }
 
     // A complete chunk that starts at `at`. Chunks whose size nothing
     // confirms must not have another chunk inside them: a size damaged into a

@@ -28,13 +28,18 @@ struct ParsedHeader {
     uint64_t hdrl_end = 0;
     uint32_t avih_flags = 0;
     uint32_t avih_frames = 0;
+    uint32_t avih_streams = 0;
+    int streams_found = 0;      // stream lists in the header
     uint32_t video_length = 0;  // strh dwLength
     uint32_t audio_length = 0;
     uint32_t dmlh_frames = 0;
     // The header as the project writes it: everything repair patches is there.
     bool ours() const {
-        return formats && marker != Marker::kNone && has_dmlh && movi_list != 0 && has_index[0] &&
-               (!formats->audio || has_index[1]);
+        return formats && marker != Marker::kNone && has_dmlh && movi_list != 0 &&
+               offsets.avih != 0 && offsets.streams[0].strh != 0 && has_index[0] &&
+               (!formats->audio || (has_index[1] && offsets.streams[1].strh != 0)) &&
+               avih_streams == static_cast<uint32_t>(offsets.stream_count) &&
+               streams_found == offsets.stream_count;
     }
 };
 
