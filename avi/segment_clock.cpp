@@ -49,7 +49,11 @@ FrameDecision SegmentClock::OnFrame(int64_t time, bool key, bool next_ready) {
         return d;
     }
 
-    bool due = end_requested_ || (options_.length > 0 && time >= segment_start_ + options_.length);
+    // A frame counts to the next segment once most of it lies past the end:
+    // a camera's period is the second divided by its rate rounded down
+    // (333333 for 30 fps), so whole seconds hold whole frames.
+    bool due = end_requested_ || (options_.length > 0 &&
+                                  time + last_interval_ / 2 >= segment_start_ + options_.length);
     if (due) {
         if (!due_since_)
             due_since_ = time;

@@ -34,7 +34,8 @@ HRESULT VideoPin::CompleteConnect(IPin* peer) {
     // key frame at a switch.
     PIN_INFO info{};
     if (SUCCEEDED(peer->QueryPinInfo(&info)) && info.pFilter) {
-        info.pFilter->QueryInterface(IID_PPV_ARGS(&codec_));
+        info.pFilter->QueryInterface(IID_ICodecAPI,
+                                     reinterpret_cast<void**>(codec_.ReleaseAndGetAddressOf()));
         info.pFilter->Release();
     }
     return InputPin::CompleteConnect(peer);

@@ -92,6 +92,7 @@ STDMETHODIMP SegmentWriterFilter::Stop() {
 }
 
 void SegmentWriterFilter::CloseAll(Calls* calls) {
+    ReleaseAudio(INT64_MAX, calls);
     if (current_)
         Close(std::move(current_), calls);
     if (audio_tail_)
@@ -330,6 +331,7 @@ HRESULT SegmentWriterFilter::OnVideo(IMediaSample* sample) {
             last_need_call_ = start;
         }
         calls.key_frame = d.request_key_frame && !formats_.video.uncompressed();
+        ReleaseAudio(stop, &calls);
         if (audio_tail_ && start > audio_boundary_ + kAudioGrace)
             Close(std::move(audio_tail_), &calls);  // no audio came for it
     }
@@ -365,20 +367,49 @@ HRESULT SegmentWriterFilter::OnAudio(IMediaSample* sample) {
             return S_OK;
         uint32_t block = formats_.audio->block_align;
         uint32_t size = static_cast<uint32_t>(length) / block * block;
-        uint32_t before = 0;
-        if (audio_tail_) {
-            // Audio stamped before the switch belongs to the segment before.
-            before = timed ? AudioBytesBefore(start, stop, size, block, audio_boundary_) : 0;
-            if (before > 0)
-                AppendAudio(audio_tail_, data, before, &calls);
-            if (audio_tail_ && (!timed || stop >= audio_boundary_))
-                Close(std::move(audio_tail_), &calls);
+        if (timed && (!have_time_ || stop > last_time_)) {
+            held_audio_.push_back(HeldAudio{start, stop, std::vector<uint8_t>(data, data + size)});
+            // Held no longer than a couple of seconds, should the video stall.
+            while (!held_audio_.empty() && held_audio_.front().stop < stop - kAudioGrace) {
+                HeldAudio& oldest = held_audio_.front();
+                RouteAudio(oldest.start, oldest.stop, true, oldest.bytes.data(),
+                           static_cast<uint32_t>(oldest.bytes.size()), &calls);
+                held_audio_.pop_front();
+            }
+        } else {
+            RouteAudio(start, stop, timed, data, size, &calls);
         }
-        if (size > before && current_)
-            AppendAudio(current_, data + before, size - before, &calls);
     }
     MakeCalls(calls);
     return S_OK;
+}
+
+void SegmentWriterFilter::ReleaseAudio(REFERENCE_TIME video_time, Calls* calls) {
+    while (!held_audio_.empty() && held_audio_.front().stop <= video_time) {
+        HeldAudio& audio = held_audio_.front();
+        RouteAudio(audio.start, audio.stop, true, audio.bytes.data(),
+                   static_cast<uint32_t>(audio.bytes.size()), calls);
+        held_audio_.pop_front();
+    }
+    if (video_time == INT64_MAX)
+        held_audio_.clear();
+}
+
+void SegmentWriterFilter::RouteAudio(REFERENCE_TIME start, REFERENCE_TIME stop, bool timed,
+                                     const uint8_t* data, uint32_t size, Calls* calls) {
+    uint32_t before = 0;
+    if (audio_tail_) {
+        // Audio stamped before the switch belongs to the segment before.
+        before = timed ? AudioBytesBefore(start, stop, size, formats_.audio->block_align,
+                                          audio_boundary_)
+                       : 0;
+        if (before > 0)
+            AppendAudio(audio_tail_, data, before, calls);
+        if (audio_tail_ && (!timed || stop >= audio_boundary_))
+            Close(std::move(audio_tail_), calls);
+    }
+    if (size > before && current_)
+        AppendAudio(current_, data + before, size - before, calls);
 }
 
 void SegmentWriterFilter::MakeCalls(const Calls& calls) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <memory>
 
 #include "avi/segment_clock.h"
@@ -77,6 +78,11 @@ class SegmentWriterFilter final : public dshow::BaseFilter,
     void Publish(const std::shared_ptr<Segment>& segment, Calls* calls);
     bool AppendAudio(std::shared_ptr<Segment>& segment, const uint8_t* data, uint32_t size,
                      Calls* calls);
+    void RouteAudio(REFERENCE_TIME start, REFERENCE_TIME stop, bool timed, const uint8_t* data,
+                    uint32_t size, Calls* calls);
+    // Writes the held audio the video has caught up with (all of it for
+    // INT64_MAX).
+    void ReleaseAudio(REFERENCE_TIME video_time, Calls* calls);
     void CloseAll(Calls* calls);
     uint32_t IndexSlots() const;
 
@@ -93,6 +99,13 @@ class SegmentWriterFilter final : public dshow::BaseFilter,
     // The segment before, still taking the audio stamped before the switch.
     std::shared_ptr<Segment> audio_tail_;
     REFERENCE_TIME audio_boundary_ = 0;
+    // Audio stamped ahead of the video is held until the video reaches it,
+    // so it lands in the segment its time falls in.
+    struct HeldAudio {
+        REFERENCE_TIME start, stop;
+        std::vector<uint8_t> bytes;
+    };
+    std::deque<HeldAudio> held_audio_;
     std::unique_ptr<Win32File> next_;
     bool failed_ = false;
     REFERENCE_TIME last_time_ = 0;
