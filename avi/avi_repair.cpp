@@ -252,6 +252,8 @@ void Repairer::PlanIdx1AndAppends() {
         if (keep_idx1)
             idx1_offset_ = first.idx1;
     }
+    if (truncate_to_ & 1)
+        append_.push_back(0);  // the last chunk's padding byte had not been written
     // New standard index chunks for the frames no kept one lists, at the end
     // of the last RIFF.
     for (int s = 0; s < streams_; ++s) {

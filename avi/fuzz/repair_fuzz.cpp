@@ -61,7 +61,8 @@ std::vector<uint8_t> FrameBytes(const avi::VideoFormat& video, uint32_t n) {
 }
 
 struct Region {
-    uint64_t begin, end;
+    uint64_t begin, end;  // the chunk with its padding
+    uint64_t data_end;    // its bytes: complete once these are there
 };
 
 // A broken promise ends the run with the line that names it.
@@ -107,7 +108,8 @@ void FuzzRecording(Bytes& in) {
         uint64_t at = writer.size();
         CHECK(writer.AppendVideo(f.data(), static_cast<uint32_t>(f.size()), true).ok());
         // The writer may have ended a RIFF first: the frame is the last chunk.
-        frame_regions.push_back({writer.size() - avi::ChunkSpan(f.size()), writer.size()});
+        uint64_t begin = writer.size() - avi::ChunkSpan(f.size());
+        frame_regions.push_back({begin, writer.size(), begin + 8 + f.size()});
         (void)at;
         if (audio && in.Next(2)) {
             std::vector<uint8_t> sound(2 * (1 + in.Next(50)), 0x77);
@@ -139,7 +141,7 @@ void FuzzRecording(Bytes& in) {
             bytes[at] = static_cast<uint8_t>(in.Next(256));
     }
     uint32_t complete = 0;
-    while (complete < frame_regions.size() && frame_regions[complete].end <= cut)
+    while (complete < frame_regions.size() && frame_regions[complete].data_end <= cut)
         ++complete;
 
     avi::MemoryFile damaged(bytes);
@@ -162,7 +164,7 @@ void FuzzRecording(Bytes& in) {
     }
     uint64_t size = 0;
     damaged.Size(&size);
-    CHECK(size <= cut + 64 * 64 + 32 * report.frames + 32 * report.audio_chunks);
+    CHECK(size <= cut + 1 + 64 * 64 + 32 * report.frames + 32 * report.audio_chunks);
     CHECK(avi::Repair(damaged, {formats, false}).outcome == avi::RepairOutcome::kAlreadyWhole);
 }
 
