@@ -34,7 +34,7 @@ IoResult AviWriter::Begin() {
     if (!header)
         return IoResult::Failed(0);
     header_ = std::move(*header);
-    IoResult r = file_.WriteAt(0, header_.bytes.data(), header_.bytes.size());
+    IoResult r = file_.Append(0, header_.bytes.data(), header_.bytes.size());
     if (!r.ok())
         return r;
     end_ = header_.bytes.size();
@@ -55,7 +55,7 @@ IoResult AviWriter::AppendAudio(const uint8_t* data, uint32_t size) {
 }
 
 IoResult AviWriter::Write(const uint8_t* data, size_t size) {
-    IoResult r = file_.WriteAt(end_, data, size);
+    IoResult r = file_.Append(end_, data, size);
     if (r.ok())
         end_ += size;
     return r;

@@ -25,6 +25,12 @@ class RandomAccessFile {
     virtual ~RandomAccessFile() = default;
     // Writes all `size` bytes at `offset` or fails (kFull when out of space).
     virtual IoResult WriteAt(uint64_t offset, const uint8_t* data, size_t size) = 0;
+    // The same for the appending side, whose writes follow one another at the
+    // end of the file: a file may serve them faster than writes placed
+    // anywhere (Win32File writes them at the file pointer).
+    virtual IoResult Append(uint64_t offset, const uint8_t* data, size_t size) {
+        return WriteAt(offset, data, size);
+    }
     // Reads up to `size` bytes; `*done` says how many (fewer at the end).
     virtual IoResult ReadAt(uint64_t offset, uint8_t* data, size_t size, size_t* done) = 0;
     virtual IoResult Size(uint64_t* size) = 0;

@@ -34,15 +34,26 @@ HRESULT IoHresult(const IoResult& result) {
 }
 
 std::unique_ptr<Win32File> Win32File::Create(const std::wstring& path, HRESULT* hr) {
-    vistrel::UniqueHandle handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                             FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle) {
+    // Others may read a recording while it grows; the second handle of our
+    // own needs write sharing.
+    vistrel::UniqueHandle append(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!append) {
         *hr = IoHresult(LastError());
         return nullptr;
     }
+    vistrel::UniqueHandle handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
+        *hr = IoHresult(LastError());
+        append.reset();
+        DeleteFileW(path.c_str());
+        return nullptr;
+    }
     *hr = S_OK;
-    return std::unique_ptr<Win32File>(new Win32File(std::move(handle), path));
+    return std::unique_ptr<Win32File>(new Win32File(std::move(handle), std::move(append), path));
 }
 
 std::unique_ptr<Win32File> Win32File::Open(const std::wstring& path, bool writable, HRESULT* hr) {
@@ -55,7 +66,33 @@ std::unique_ptr<Win32File> Win32File::Open(const std::wstring& path, bool writab
         return nullptr;
     }
     *hr = S_OK;
-    return std::unique_ptr<Win32File>(new Win32File(std::move(handle), path));
+    return std::unique_ptr<Win32File>(
+        new Win32File(std::move(handle), vistrel::UniqueHandle(), path));
+}
+
+IoResult Win32File::Append(uint64_t offset, const uint8_t* data, size_t size) {
+    if (!append_)
+        return WriteAt(offset, data, size);
+    if (offset != append_at_) {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(append_.get(), to, nullptr, FILE_BEGIN))
+            return LastError();
+        append_at_ = offset;
+    }
+    while (size > 0) {
+        DWORD piece = static_cast<DWORD>(std::min(size, kMaxTransfer));
+        DWORD written = 0;
+        BOOL ok = WriteFile(append_.get(), data, piece, &written, nullptr);
+        append_at_ += written;
+        if (!ok)
+            return LastError();
+        if (written == 0)
+            return IoResult::Full(static_cast<uint32_t>(STG_E_MEDIUMFULL));
+        data += written;
+        size -= written;
+    }
+    return IoResult::Ok();
 }
 
 IoResult Win32File::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
@@ -101,12 +138,13 @@ IoResult Win32File::Size(uint64_t* size) {
 }
 
 IoResult Win32File::Truncate(uint64_t size) {
-    // Reads and writes name their offsets, so the file pointer is free to
-    // mark the new end.
+    // Placed reads and writes name their offsets, so this handle's file
+    // pointer is free to mark the new end.
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
     if (!SetFilePointerEx(handle_.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_.get()))
         return LastError();
+    append_at_ = UINT64_MAX;  // the next append places the pointer again
     return IoResult::Ok();
 }
 
