@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace avi {
 namespace {
@@ -382,9 +383,14 @@ PublishedFile ReadPublished(RandomAccessFile& file) {
 
 namespace {
 
+// Chunks an index of the file names (offset of the header, and size): they
+// are frames whatever their neighbours look like.
+using KnownChunks = std::set<std::pair<uint64_t, uint32_t>>;
+
 class Scanner {
   public:
-    Scanner(Source& src, ScanResult& r) : src_(src), r_(r) {}
+    Scanner(Source& src, ScanResult& r, const KnownChunks& known)
+        : src_(src), r_(r), known_(known) {}
 
     void Run() {
         const StreamFormats& f = *r_.formats;
@@ -506,7 +512,8 @@ class Scanner {
             return 0;
         }
         if (DataChunk(c->id, c->size, stream)) {
-            *strong = *stream == 0 && video_->uncompressed() && c->size != 0;
+            *strong = (*stream == 0 && video_->uncompressed() && c->size != 0) ||
+                      known_.count({at, c->size}) != 0;
             return 1;
         }
         if ((c->id == kVideoIndex || c->id == kAudioIndex) && (c->id == kVideoIndex || audio_)) {
@@ -647,9 +654,39 @@ class Scanner {
 
     Source& src_;
     ScanResult& r_;
+    const KnownChunks& known_;
     const VideoFormat* video_ = nullptr;
     const AudioFormat* audio_ = nullptr;
 };
+
+// The chunks the found index chunks name (each checked: a chunk header of a
+// stream's id and the stated size at that place).
+KnownChunks IndexedChunks(Source& src, const ScanResult& r) {
+    KnownChunks known;
+    for (int s = 0; s < 2; ++s) {
+        for (const FoundChunk& ix : r.indexes[s]) {
+            uint8_t h[kIndexHeader];
+            if (!src.Read(ix.offset + kChunkHeader, h, sizeof(h)))
+                continue;
+            uint32_t n = GetU32(h + 4);
+            uint64_t base = GetU64(h + 12);
+            if (uint64_t{n} * kStandardEntrySize > ix.size - kIndexHeader)
+                continue;
+            for (uint32_t i = 0; i < n; ++i) {
+                uint8_t e[8];
+                Chunk target;
+                if (!src.Read(ix.offset + kChunkHeader + kIndexHeader + 8ull * i, e, 8))
+                    break;
+                uint64_t data = base + GetU32(e);
+                uint32_t size = GetU32(e + 4) & ~kDeltaFrameBit;
+                if (data >= 8 && ReadChunk(src, data - 8, src.size(), &target) &&
+                    target.size == size && StreamLikeId(target.id))
+                    known.insert({data - 8, size});
+            }
+        }
+    }
+    return known;
+}
 
 bool AllZero(Source& src) {
     std::vector<uint8_t> block(kBlock);
@@ -674,8 +711,29 @@ ScanResult ScanFile(RandomAccessFile& file, const std::optional<StreamFormats>& 
     r.file_size = src.size();
     r.formats = r.header.formats && !(prefer && given) ? r.header.formats : given;
     r.all_zero = !r.header.riff && AllZero(src);
-    if (r.formats)
-        Scanner(src, r).Run();
+    if (!r.formats)
+        return r;
+    KnownChunks none;
+    Scanner(src, r, none).Run();
+    if (r.gaps.empty())
+        return r;
+    // Damage between chunks can hide a frame whose neighbours are damaged
+    // too; the index chunks found name such frames. A second walk trusts them.
+    KnownChunks known = IndexedChunks(src, r);
+    bool helps = false;
+    for (const Gap& gap : r.gaps)
+        for (auto it = known.lower_bound({gap.offset, 0});
+             it != known.end() && it->first < gap.offset + gap.size; ++it)
+            helps = true;
+    if (helps) {
+        ScanResult again;
+        again.header = std::move(r.header);
+        again.formats = std::move(r.formats);
+        again.file_size = r.file_size;
+        again.all_zero = r.all_zero;
+        Scanner(src, again, known).Run();
+        return again;
+    }
     return r;
 }
 
