@@ -485,20 +485,16 @@ RepairReport Repairer::Run() {
 }
 
 RepairReport Repairer::Execute(std::vector<Patch> early, std::vector<std::vector<Patch>> stages) {
-    auto differing = [&](std::vector<Patch>& patches) {
-        patches.erase(std::remove_if(patches.begin(), patches.end(),
-                                     [&](const Patch& p) {
-                                         return p.offset + p.bytes.size() <= truncate_to_ &&
-                                                !Differs(p);
-                                     }),
-                      patches.end());
+    // Anything to do at all? Every write is then made, in its order: a later
+    // stage may have to put back bytes an earlier one changed (the marker).
+    auto differs = [&](const std::vector<Patch>& patches) {
+        return std::any_of(patches.begin(), patches.end(), [&](const Patch& p) {
+            return p.offset + p.bytes.size() > truncate_to_ || Differs(p);
+        });
     };
-    differing(early);
-    bool changes = truncate_to_ != scan_.file_size || !append_.empty() || !early.empty();
-    for (std::vector<Patch>& stage : stages) {
-        differing(stage);
-        changes = changes || !stage.empty();
-    }
+    bool changes = truncate_to_ != scan_.file_size || !append_.empty() || differs(early);
+    for (const std::vector<Patch>& stage : stages)
+        changes = changes || differs(stage);
     report_.bytes_cut = scan_.file_size > truncate_to_ ? scan_.file_size - truncate_to_ : 0;
     report_.bytes_added = append_.size();
     report_.size_after = truncate_to_ + append_.size();
