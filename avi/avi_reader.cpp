@@ -726,13 +726,14 @@ ScanResult ScanFile(RandomAccessFile& file, const std::optional<StreamFormats>& 
              it != known.end() && it->first < gap.offset + gap.size; ++it)
             helps = true;
     if (helps) {
-        ScanResult again;
-        again.header = std::move(r.header);
-        again.formats = std::move(r.formats);
-        again.file_size = r.file_size;
-        again.all_zero = r.all_zero;
-        Scanner(src, again, known).Run();
-        return again;
+        for (int stream = 0; stream < 2; ++stream) {
+            r.frames[stream].clear();
+            r.indexes[stream].clear();
+        }
+        r.riffs.clear();
+        r.gaps.clear();
+        r.complete_end = 0;
+        Scanner(src, r, known).Run();
     }
     return r;
 }

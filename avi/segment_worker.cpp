@@ -1,18 +1,8 @@
 #include "avi/segment_worker.h"
 
-#include <cstdio>
+#include "avi/log_failure.h"
 
 namespace avi {
-namespace {
-
-void Report(const char* what, HRESULT hr, const std::wstring& path) {
-    char line[512];
-    std::snprintf(line, sizeof(line), "SegmentWriter: %s, %08lX, %ls\n", what,
-                  static_cast<unsigned long>(hr), path.c_str());
-    OutputDebugStringA(line);
-}
-
-}  // namespace
 
 SegmentWorker::SegmentWorker(Reports& reports) : reports_(reports) {
     thread_ = std::thread([this] { Run(); });
@@ -90,7 +80,7 @@ void SegmentWorker::Do(Job& job) {
             IoResult r = ApplyFlushPlan(*s.file, *job.plan);
             if (!r.ok()) {
                 s.failure = IoHresult(r);
-                Report("publishing a flush point failed", s.failure, s.path);
+                LogFailure("publishing a flush point failed", s.failure, s.path);
             }
             return;
         }
@@ -122,7 +112,7 @@ void SegmentWorker::DoClose(Job& job) {
             // the file is unfinished: a repair completes it.
             failed = IoHresult(r);
             info.whole = false;
-            Report("closing the segment failed", failed, s.path);
+            LogFailure("closing the segment failed", failed, s.path);
         }
     }
     uint64_t size = 0;

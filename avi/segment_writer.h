@@ -54,7 +54,9 @@ struct SegmentInfo {
 
 // What the writer tells the app. Calls come from the writer's threads (never
 // the app's), without a lock of the writer held: an observer may call the
-// writer back (QueueNextFile), and the app typically posts a message.
+// writer back (QueueNextFile). It must not wait for the thread that stops the
+// graph (Stop waits for the last segment to close and be reported): the app
+// posts a message to its window.
 class SegmentObserver {
   public:
     // A segment's file is closed (writer thread).

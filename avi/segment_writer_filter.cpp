@@ -1,5 +1,7 @@
 #include "avi/segment_writer_filter.h"
 
+#include "avi/log_failure.h"
+
 #include <codecapi.h>
 
 #include <algorithm>
@@ -11,13 +13,6 @@ namespace {
 constexpr REFERENCE_TIME kSecond = 10000000;
 // Past the switch, the old segment waits this long for audio stamped before it.
 constexpr REFERENCE_TIME kAudioGrace = 2 * kSecond;
-
-void DebugLine(const char* what, HRESULT hr, const std::wstring& path) {
-    char line[512];
-    std::snprintf(line, sizeof(line), "SegmentWriter: %s, %08lX, %ls\n", what,
-                  static_cast<unsigned long>(hr), path.c_str());
-    OutputDebugStringA(line);
-}
 
 int64_t Now() {
     LARGE_INTEGER now;
@@ -138,7 +133,7 @@ HRESULT SegmentWriterFilter::QueueNextFile(LPCWSTR path) {
     HRESULT hr = S_OK;
     std::unique_ptr<Win32File> file = Win32File::Create(path, &hr);
     if (!file) {
-        DebugLine("the next file cannot be created", hr, path);
+        LogFailure("the next file cannot be created", hr, path);
         return hr;
     }
     std::unique_ptr<Win32File> replaced;
@@ -245,7 +240,7 @@ void SegmentWriterFilter::Close(std::shared_ptr<Segment> segment, Calls* calls) 
 
 void SegmentWriterFilter::Fail(std::shared_ptr<Segment>& segment, HRESULT hr, Calls* calls) {
     std::shared_ptr<Segment> failing = std::move(segment);
-    DebugLine("writing failed", hr, failing->path);
+    LogFailure("writing failed", hr, failing->path);
     if (failing->failure == S_OK)
         failing->failure = hr;
     failing->reported = true;
@@ -420,7 +415,7 @@ void SegmentWriterFilter::MakeCalls(const Calls& calls) {
         value.ulVal = 1;
         HRESULT hr = video_.codec()->SetValue(&CODECAPI_AVEncVideoForceKeyFrame, &value);
         if (FAILED(hr))
-            DebugLine("the compressor takes no key frame request", hr, L"");
+            LogFailure("the compressor takes no key frame request", hr, L"");
     }
     if (FAILED(calls.failed))
         WriteFailed(calls.failed, calls.failed_path);
@@ -438,7 +433,7 @@ void SegmentWriterFilter::SegmentClosed(const SegmentInfo& info) {
 }
 
 void SegmentWriterFilter::WriteFailed(HRESULT hr, const std::wstring& path) {
-    DebugLine("the segment is closed after a write failure", hr, path);
+    LogFailure("the segment is closed after a write failure", hr, path);
     NotifyEvent(kEcSegmentWriteFailed, hr, 0);
     dshow::ScopedLock lock(observer_lock_);
     if (observer_)
