@@ -587,9 +587,37 @@ class Scanner {
             return false;
         if (strong)
             return true;
-        if (resync && !Chained(c->next, true))
+        if (resync && (InIdx1(at) || !(Chained(c->next, true) || ChainedPastOne(c->next))))
             return false;
         return !ChunkInside(at, c->next);
+    }
+
+    // Followed by a chunk whose id is damaged but whose size leads on to
+    // another chunk.
+    bool ChainedPastOne(uint64_t next) const {
+        uint8_t b[8];
+        if (next + 8 > src_.size() || !src_.Read(next, b, 8))
+            return false;
+        uint64_t size = GetU32(b + 4);
+        uint64_t after = next + kChunkHeader + size + (size & 1);
+        return after <= src_.size() && Chained(after, true);
+    }
+
+    // An entry of a legacy index: a chunk id, flags of 0 or AVIIF_KEYFRAME
+    // where a size would be, and another entry 16 bytes on or back.
+    bool InIdx1(uint64_t at) const {
+        uint8_t b[40] = {};
+        uint64_t from = at >= 16 ? at - 16 : at;
+        size_t n = static_cast<size_t>(std::min<uint64_t>(40, src_.size() - from));
+        if (!src_.Read(from, b, n))
+            return false;
+        const uint8_t* entry = b + (at - from);
+        uint32_t flags = GetU32(entry + 4);
+        if (flags != 0 && flags != kAviifKeyframe)
+            return false;
+        bool before = at >= 16 && StreamLikeId(GetU32(b));
+        bool after = entry + 20 <= b + n && StreamLikeId(GetU32(entry + 16));
+        return before || after;
     }
 
     // The next offset from `from` (even) where a chunk can be accepted, or 0.
