@@ -97,10 +97,8 @@ class HeaderParser {
                     h_.movi_list = pos;
                     break;
                 }
-                if (type == kHdrl) {
-                    Hdrl(c.body + 4, c.body + c.size);
-                    h_.hdrl_end = c.next;
-                }
+                if (type == kHdrl && Hdrl(c.body + 4, c.body + c.size))
+                    h_.hdrl_end = c.next;  // only a list whose chunks fill it
             } else if (c.id == kJunk) {
                 Junk(c);
             }
@@ -112,12 +110,13 @@ class HeaderParser {
     }
 
   private:
-    void Hdrl(uint64_t pos, uint64_t end) {
+    // Whether the chunks filled the list to its end: its size is its own.
+    bool Hdrl(uint64_t pos, uint64_t end) {
         int stream = 0;
         for (int n = 0; n < kMaxHeaderChunks; ++n) {
             Chunk c;
             if (!ReadChunk(src_, pos, end, &c))
-                break;
+                return pos <= end + 1 && end <= pos + 1;
             uint32_t type = 0;
             if (c.id == kAvih && c.size >= kAvihSize) {
                 uint8_t b[kAvihSize];
@@ -135,6 +134,7 @@ class HeaderParser {
             }
             pos = c.next;
         }
+        return false;
     }
 
     void Strl(uint64_t pos, uint64_t end, int stream) {
@@ -401,8 +401,9 @@ class Scanner {
             r_.riffs.push_back(FoundRiff{0, r_.header.movi_list});
             pos = r_.header.movi_list + kListHeader;
         } else {
-            // No movi list header: the frames start where the first one is.
-            uint64_t first = Resync(12);
+            // No movi list header: the frames start where the first one is,
+            // after the header list when that is whole.
+            uint64_t first = Resync(std::max<uint64_t>(12, r_.header.hdrl_end));
             if (first == 0)
                 return;
             r_.riffs.push_back(FoundRiff{0, first - kListHeader});
@@ -522,25 +523,21 @@ class Scanner {
         }
         if (c->id == kJunk)
             return 3;
-        if (c->id == kIdx1) {
-            if (c->size % 16 != 0)
-                return 0;
-            // Its first entry leads to a chunk of the movi it follows.
-            uint8_t e[16];
-            Chunk target;
-            *strong = c->size > 0 && !r_.riffs.empty() && src_.Read(c->body, e, 16) &&
-                      ReadChunk(src_, r_.riffs.back().movi_list + 8 + GetU32(e + 8), src_.size(),
-                                &target) &&
-                      target.id == GetU32(e) && target.size == GetU32(e + 12);
-            return 4;
-        }
+        if (c->id == kIdx1)
+            return c->size % 16 == 0 ? 4 : 0;  // its size is checked by what lies inside
         if (c->id == kRiff && src_.Read(at, b, 24) && GetU32(b + 8) == kAvix &&
             GetU32(b + 12) == kList && GetU32(b + 20) == kMovi) {
             c->next = at + 24;
             *strong = true;
             return 5;
         }
-        return StreamLikeId(c->id) ? 6 : 0;
+        // A stream of ours whose chunk failed its checks is damage, not a
+        // chunk to step over.
+        uint32_t number = (c->id & 0xFF) == 'i' ? c->id >> 16 : c->id;
+        int stream_number =
+            static_cast<int>(((number & 0xFF) - '0') * 10 + ((number >> 8 & 0xFF) - '0'));
+        bool ours = stream_number == 0 || (stream_number == 1 && audio_);
+        return StreamLikeId(c->id) && !ours ? 6 : 0;
     }
 
     // A chunk that can start at `at` without looking inside it: proven by its
@@ -587,9 +584,20 @@ class Scanner {
             return false;
         if (strong)
             return true;
-        if (resync && (InIdx1(at) || !(Chained(c->next, true) || ChainedPastOne(c->next))))
+        if (InIdx1(at) || InIndexChunk(at) || (resync && c->size == 0))
             return false;
         return !ChunkInside(at, c->next);
+    }
+
+    // Past the chunk at `at` by its size, when that leads to another chunk
+    // (or the end) and passes over none; 0 otherwise.
+    uint64_t SkipBySize(uint64_t at) {
+        uint8_t b[8];
+        if (at + 8 > src_.size() || !src_.Read(at, b, 8))
+            return 0;
+        uint64_t size = GetU32(b + 4);
+        uint64_t next = at + kChunkHeader + size + (size & 1);
+        return next <= src_.size() && Chained(next, true) && !ChunkInside(at, next) ? next : 0;
     }
 
     // Followed by a chunk whose id is damaged but whose size leads on to
@@ -601,6 +609,13 @@ class Scanner {
         uint64_t size = GetU32(b + 4);
         uint64_t after = next + kChunkHeader + size + (size & 1);
         return after <= src_.size() && Chained(after, true);
+    }
+
+    // The chunk id field of a standard index chunk (after its entry size,
+    // type and count): what follows it is its base offset, not a size.
+    bool InIndexChunk(uint64_t at) const {
+        uint8_t b[8];
+        return at >= 8 && src_.Read(at - 8, b, 8) && GetU16(b) == 2 && b[3] == kIndexOfChunks;
     }
 
     // An entry of a legacy index: a chunk id, flags of 0 or AVIIF_KEYFRAME
@@ -647,7 +662,10 @@ class Scanner {
             Chunk c;
             int kind = 0, stream = 0;
             if (pos >= src_.size() || !Accept(pos, &c, &kind, &stream, false)) {
-                uint64_t next = pos < src_.size() ? Resync(pos + 2) : 0;
+                // A chunk whose id is damaged: its size still leads on.
+                uint64_t next = pos < src_.size() ? SkipBySize(pos) : 0;
+                if (next == 0 && pos < src_.size())
+                    next = Resync(pos + 2);
                 if (next == 0)
                     break;
                 r_.gaps.push_back(Gap{pos, next - pos});

@@ -2,9 +2,11 @@
 //  even: the rest is a file as it comes; reading and repairing it must not
 //        crash, and repair never grows it by more than an index;
 //  odd:  the rest describes a recording the writer makes (frames, audio,
-//        compression, RIFF size), a cut and bytes written over its header and
-//        index chunks; repair must index every frame the cut left complete,
-//        in order and intact, and a second repair find nothing to do.
+//        compression, RIFF size), a cut and bytes written over its header,
+//        its RIFF headers and its index chunks; repair must leave a valid
+//        file no bigger than an index more, and for uncompressed pictures
+//        index every frame the cut left complete, in order and intact, and
+//        a second repair find nothing to do.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -127,17 +129,31 @@ void FuzzRecording(Bytes& in) {
         CHECK(avi::ApplyFlushPlan(file, plan).ok());
     }
     std::vector<uint8_t> bytes = file.bytes();
+    // Where damage may fall: the header, the AVIX RIFF headers and the index
+    // chunks (standard and legacy), as the clean file has them.
+    std::vector<Region> damageable;
+    {
+        avi::MemoryFile clean(bytes);
+        avi::ScanResult scan = avi::ScanFile(clean, formats);
+        damageable.push_back({0, scan.header.movi_list + avi::kListHeader, 0});
+        for (const avi::FoundRiff& riff : scan.riffs) {
+            if (riff.offset != 0)
+                damageable.push_back({riff.offset, riff.offset + 24, 0});
+            if (riff.idx1 != 0)
+                damageable.push_back({riff.idx1, riff.idx1 + 8 + riff.idx1_size, 0});
+        }
+        for (const std::vector<avi::FoundChunk>& indexes : scan.indexes)
+            for (const avi::FoundChunk& ix : indexes)
+                damageable.push_back({ix.offset, ix.offset + 8 + ix.size, 0});
+    }
     uint64_t cut =
         in.Next(2) ? bytes.size() - in.Next(static_cast<uint32_t>(bytes.size())) : bytes.size();
     bytes.resize(cut);
-    // Bytes written over anything but the frame chunks.
     uint32_t writes = in.Next(16);
-    for (uint32_t i = 0; i < writes && !bytes.empty(); ++i) {
-        uint64_t at = in.Next(static_cast<uint32_t>(bytes.size()));
-        bool in_frame = false;
-        for (const Region& r : frame_regions)
-            in_frame = in_frame || (at >= r.begin && at < r.end);
-        if (!in_frame)
+    for (uint32_t i = 0; i < writes; ++i) {
+        const Region& r = damageable[in.Next(static_cast<uint32_t>(damageable.size()))];
+        uint64_t at = r.begin + in.Next(static_cast<uint32_t>(r.end - r.begin));
+        if (at < bytes.size())
             bytes[at] = static_cast<uint8_t>(in.Next(256));
     }
     uint32_t complete = 0;
@@ -146,6 +162,18 @@ void FuzzRecording(Bytes& in) {
 
     avi::MemoryFile damaged(bytes);
     avi::RepairReport report = avi::Repair(damaged, {formats, false});
+    uint64_t size = 0;
+    damaged.Size(&size);
+    CHECK(size <= cut + 1 + 64 * 64 + 32 * report.frames + 32 * report.audio_chunks);
+    if (report.outcome == avi::RepairOutcome::kRepaired)
+        CHECK(avi::ReadPublished(damaged).ok());
+    if (compressed) {
+        // A compressed frame's size is its own word: next to damaged chunks
+        // on both sides it cannot be told from index bytes that look like a
+        // chunk. Its frames are found as far as they can be; the promises
+        // below hold for pictures of a fixed size.
+        return;
+    }
     if (complete == 0) {
         CHECK(report.outcome != avi::RepairOutcome::kRepaired);
         return;
@@ -162,9 +190,6 @@ void FuzzRecording(Bytes& in) {
         CHECK(avi::ReadExact(damaged, published.video[n].offset + 8, have.data(), have.size()));
         CHECK(have == want);
     }
-    uint64_t size = 0;
-    damaged.Size(&size);
-    CHECK(size <= cut + 1 + 64 * 64 + 32 * report.frames + 32 * report.audio_chunks);
     CHECK(avi::Repair(damaged, {formats, false}).outcome == avi::RepairOutcome::kAlreadyWhole);
 }
 
