@@ -403,7 +403,7 @@ class Scanner {
         } else {
             // No movi list header: the frames start where the first one is,
             // after the header list when that is whole.
-            uint64_t first = Resync(std::max<uint64_t>(12, r_.header.hdrl_end));
+            uint64_t first = Resync(std::max<uint64_t>(12, r_.header.hdrl_end), true);
             if (first == 0)
                 return;
             r_.riffs.push_back(FoundRiff{0, first - kListHeader});
@@ -552,19 +552,32 @@ class Scanner {
 
     // Whether a chunk starts anywhere inside (from, to): then a chunk
     // claiming those bytes has a wrong size.
+    // A chunk that starts there but runs on past `to` counts: a size damaged
+    // by a few bytes would cut into it.
     bool ChunkInside(uint64_t from, uint64_t to) {
         std::vector<uint8_t> block;
-        for (uint64_t base = from + 2; base + 8 <= to; base += kBlock) {
-            size_t n = static_cast<size_t>(std::min<uint64_t>(kBlock + 4, to - base));
+        for (uint64_t base = from + 2; base < to; base += kBlock) {
+            uint64_t window = std::min<uint64_t>(src_.size(), std::min(base + kBlock, to) + 4);
+            if (window < base + 4)
+                break;
+            size_t n = static_cast<size_t>(window - base);
             block.resize(n);
             if (!src_.Read(base, block.data(), n))
                 return false;
-            for (size_t i = 0; i + 4 <= n && i < kBlock; i += 2) {
-                if (CandidateId(GetU32(block.data() + i)) && QuickValid(base + i))
+            for (size_t i = 0; i + 4 <= n && base + i < to; i += 2) {
+                if (CandidateId(GetU32(block.data() + i)) &&
+                    (QuickValid(base + i) || PictureHeader(block.data() + i, n - i)))
                     return true;
             }
         }
         return false;
+    }
+
+    // The header of a picture of the exact size, though its bytes may run
+    // past the end (a torn last frame).
+    bool PictureHeader(const uint8_t* b, size_t n) const {
+        return n >= 8 && video_->uncompressed() && IsVideoId(GetU32(b)) &&
+               GetU32(b + 4) == video_->image_size && video_->image_size != 0;
     }
 
     bool CandidateId(Fourcc id) const { return StreamLikeId(id) || id == kRiff || id == kIdx1; }
@@ -582,9 +595,13 @@ class Scanner {
         *kind = Classify(at, c, stream, &strong);
         if (*kind == 0)
             return false;
+        // A chunk id inside an index is no chunk, whatever follows it (a
+        // base offset can equal a picture's size).
+        if (*kind == 1 && (InIdx1(at) || InIndexChunk(at)))
+            return false;
         if (strong)
             return true;
-        if (InIdx1(at) || InIndexChunk(at) || (resync && c->size == 0))
+        if (resync && c->size == 0)
             return false;
         return !ChunkInside(at, c->next);
     }
@@ -636,7 +653,8 @@ class Scanner {
     }
 
     // The next offset from `from` (even) where a chunk can be accepted, or 0.
-    uint64_t Resync(uint64_t from) {
+    // `video_first`: only a picture will do (a recording starts with one).
+    uint64_t Resync(uint64_t from, bool video_first = false) {
         from += from & 1;
         std::vector<uint8_t> block;
         for (uint64_t base = from; base + 8 <= src_.size(); base += kBlock) {
@@ -649,7 +667,8 @@ class Scanner {
                     continue;
                 Chunk c;
                 int kind = 0, stream = 0;
-                if (Accept(base + i, &c, &kind, &stream, true))
+                if (Accept(base + i, &c, &kind, &stream, true) &&
+                    (!video_first || (kind == 1 && stream == 0)))
                     return base + i;
             }
         }

@@ -23,6 +23,17 @@ struct IndexEntry {
     bool key;
 };
 
+bool SameFormats(const StreamFormats& a, const StreamFormats& b) {
+    return a.video.bitmap_header == b.video.bitmap_header &&
+           a.video.frame_period == b.video.frame_period &&
+           a.audio.has_value() == b.audio.has_value() &&
+           (!a.audio || a.audio->wave_format == b.audio->wave_format);
+}
+
+size_t Chunks(const ScanResult& scan) {
+    return scan.frames[0].size() + scan.frames[1].size();
+}
+
 class Repairer {
   public:
     Repairer(RandomAccessFile& file, const RepairOptions& options)
@@ -387,11 +398,15 @@ RepairReport Repairer::Run() {
         return report_;
     }
     if (options_.formats && scan_.header.formats &&
-        (scan_.frames[0].empty() || !scan_.header.ours())) {
-        // A header that is not what the writer leaves, or whose format finds
-        // nothing, may be damaged: the formats given win.
-        scan_ = ScanFile(file_, options_.formats, true);
-        overridden_ = true;
+        !SameFormats(*options_.formats, *scan_.header.formats)) {
+        // The header may be damaged in a way that still parses: the formats
+        // given win when they find more of the file's chunks.
+        ScanResult given = ScanFile(file_, options_.formats, true);
+        if (Chunks(given) > Chunks(scan_) ||
+            (Chunks(given) == Chunks(scan_) && !scan_.header.ours())) {
+            scan_ = std::move(given);
+            overridden_ = true;
+        }
     }
     if (scan_.frames[0].empty() || scan_.riffs.empty()) {
         bool avi = scan_.header.riff || scan_.header.marker != Marker::kNone;
