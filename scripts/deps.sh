@@ -5,9 +5,10 @@ set -eu
 # nasm and dpkg-dev: libjpeg-turbo is built from Debian's source package
 # (scripts/libjpeg-turbo.sh), with its SIMD code, for both trees. socat and
 # python3-gpxpy: the serial-port tests and the telemetry track files.
+# GStreamer's base and good plugins: Wine's AVI splitter runs GStreamer's avidemux.
 pkgs="cmake make g++ clang googletest g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 \
 xvfb xauth ffmpeg imagemagick xdotool x11-utils python3 nasm dpkg-dev patch xz-utils \
-debian-archive-keyring python3-gpxpy socat"
+debian-archive-keyring python3-gpxpy socat gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 missing=
 for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"

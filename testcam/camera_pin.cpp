@@ -1,5 +1,6 @@
 #include "testcam/camera_pin.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -260,15 +261,23 @@ HRESULT CameraPin::FillBuffer(IMediaSample* sample) {
         sample->GetSize() < static_cast<long>(g->image_size)) {
         return E_UNEXPECTED;
     }
+    if (first_frame_) {
+        // A run's first frame takes its number from the camera's clock; the
+        // rest follow the run's frame grid.
+        number_offset_ =
+            std::max(camera_.PeriodsSinceCreated(schedule_.period()), last_number_ + 1) - slot;
+    }
+    int64_t number = slot + number_offset_;
+    last_number_ = number;
     FrameView frame{data, g->width, g->height, g->bit_count / 8, g->stride, g->top_down};
     char caption[32];
     LocalTimeText(caption);
-    DrawTestPattern(frame, static_cast<uint32_t>(slot), caption, camera_.Title());
+    DrawTestPattern(frame, static_cast<uint32_t>(number), caption, camera_.Title());
 
     REFERENCE_TIME start = schedule_.StartOf(slot);
     REFERENCE_TIME stop = schedule_.StopOf(slot);
-    LONGLONG media_start = slot;
-    LONGLONG media_stop = slot + 1;
+    LONGLONG media_start = number;
+    LONGLONG media_stop = number + 1;
     sample->SetActualDataLength(static_cast<long>(g->image_size));
     sample->SetTime(&start, &stop);
     sample->SetMediaTime(&media_start, &media_stop);

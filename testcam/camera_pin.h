@@ -67,6 +67,10 @@ class CameraPin final : public dshow::PushPin, public IAMStreamConfig, public IA
     // Streaming thread only, reset by Active.
     dshow::FrameSchedule schedule_{1};
     bool first_frame_ = true;
+    // Frame number minus schedule slot in this run; the last number drawn
+    // (kept across runs, so numbers never repeat).
+    int64_t number_offset_ = 0;
+    int64_t last_number_ = -1;
     std::atomic<int64_t> dropped_{0};
 };
 

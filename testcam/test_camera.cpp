@@ -12,6 +12,20 @@ TestCamera::TestCamera(IUnknown* outer, REFCLSID clsid)
       preview_(*this, L"Preview", PIN_CATEGORY_PREVIEW) {
     AddPin(&capture_);
     AddPin(&preview_);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    created_ = now.QuadPart;
+}
+
+int64_t TestCamera::PeriodsSinceCreated(int64_t period) const {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    // In 100-ns units without overflow for years of uptime.
+    int64_t ticks = now.QuadPart - created_;
+    int64_t elapsed = ticks / frequency.QuadPart * 10000000 +
+                      ticks % frequency.QuadPart * 10000000 / frequency.QuadPart;
+    return period > 0 ? elapsed / period : 0;
 }
 
 HRESULT TestCamera::InitStream() {

@@ -24,6 +24,10 @@ class TestCamera : public dshow::PushSource {
     bool DeviceLost();
     // Streaming threads: the title line of the picture.
     virtual std::string_view Title() { return kDefaultTitle; }
+    // Frame periods of `period` (100-ns units) since the camera was created:
+    // the frame numbers go on from it across stops and starts, so a gap
+    // anywhere downstream shows as missing numbers.
+    int64_t PeriodsSinceCreated(int64_t period) const;
 
     CameraPin& capture() { return capture_; }
     CameraPin& preview() { return preview_; }
@@ -45,6 +49,7 @@ class TestCamera : public dshow::PushSource {
     CameraPin preview_;
     FaultSwitch fault_;
     std::atomic<bool> lost_{false};
+    int64_t created_ = 0;  // performance counter
 };
 
 }  // namespace testcam

@@ -1,0 +1,311 @@
+// The segment writer in Wine's filter graph, fed frame by frame by the test
+// tree's source with numbered pictures: segments switch on frame times with
+// no frame lost or repeated, a late next file extends the segment, archive
+// cuts at the next frame, audio follows its own times across a switch, and
+// no file without a frame is left behind.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <numeric>
+
+#include "avi/avi_reader.h"
+#include "avi/segment_writer.h"
+#include "avi/tests/test_streams.h"
+#include "avi/win32_file.h"
+#include "framework/tests/test_filters.h"
+#include "tests/support/child_process.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr REFERENCE_TIME kPeriod = 333333;
+constexpr REFERENCE_TIME kSecond = 10000000;
+constexpr int kWidth = 32, kHeight = 16;
+
+class Observer final : public avi::SegmentObserver {
+  public:
+    void OnSegmentClosed(const avi::SegmentInfo& segment) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        closed.push_back(segment);
+    }
+    void OnNextFileNeeded() override {
+        ++needed;
+        if (on_need)
+            on_need();
+    }
+    void OnWriteFailed(HRESULT hr, const std::wstring&) override { failures.push_back(hr); }
+    std::vector<avi::SegmentInfo> Closed() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return closed;
+    }
+
+    std::function<void()> on_need;
+    std::atomic<int> needed{0};
+    std::vector<HRESULT> failures;
+
+  private:
+    std::mutex lock_;
+    std::vector<avi::SegmentInfo> closed;
+};
+
+dshow::MediaType AudioType() {
+    dshow::MediaType type;
+    type.majortype = MEDIATYPE_Audio;
+    type.subtype = MEDIASUBTYPE_PCM;
+    type.bFixedSizeSamples = TRUE;
+    type.lSampleSize = 4096;
+    auto* wave = reinterpret_cast<WAVEFORMATEX*>(
+        type.AllocateFormat(FORMAT_WaveFormatEx, sizeof(WAVEFORMATEX)));
+    wave->wFormatTag = WAVE_FORMAT_PCM;
+    wave->nChannels = 1;
+    wave->nSamplesPerSec = 8000;
+    wave->nAvgBytesPerSec = 16000;
+    wave->nBlockAlign = 2;
+    wave->wBitsPerSample = 16;
+    return type;
+}
+
+class SegmentWriterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        ASSERT_EQ(avi::CreateSegmentWriter(&writer, &control), S_OK);
+        ASSERT_EQ(control->SetObserver(&observer), S_OK);
+        video =
+            new fwtest::TestSource({fwtest::VideoType(MEDIASUBTYPE_RGB24, kWidth, kHeight, 24)}, 3);
+        video_filter = video;
+        ASSERT_EQ(graph.Create(), S_OK);
+        ASSERT_EQ(graph.Add(video_filter.Get(), L"source"), S_OK);
+        ASSERT_EQ(graph.Add(writer.Get(), avi::kSegmentWriterName), S_OK);
+        ASSERT_EQ(graph.Connect(&video->pin(), fwtest::PinOf(writer.Get(), PINDIR_INPUT, 0).Get()),
+                  S_OK);
+    }
+    void TearDown() override {
+        if (graph.control)
+            graph.control->Stop();
+        control->SetObserver(nullptr);
+        graph = fwtest::Graph();
+        control.Reset();
+        writer.Reset();
+        video_filter.Reset();
+        audio_filter.Reset();
+        CoUninitialize();
+    }
+
+    void ConnectAudio() {
+        audio = new fwtest::TestSource({AudioType()}, 3);
+        audio_filter = audio;
+        ASSERT_EQ(graph.Add(audio_filter.Get(), L"audio"), S_OK);
+        ASSERT_EQ(graph.Connect(&audio->pin(), fwtest::PinOf(writer.Get(), PINDIR_INPUT, 1).Get()),
+                  S_OK);
+    }
+    std::wstring PathOf(int n) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "seg-%03d.avi", n);
+        std::string path = dir.path() + name;
+        return std::wstring(path.begin(), path.end());
+    }
+    HRESULT Queue() { return control->QueueNextFile(PathOf(queued++).c_str()); }
+    void QueueOnDemand() {
+        observer.on_need = [this] { Queue(); };
+    }
+    void Push(uint32_t first, uint32_t count) {
+        avi::VideoFormat format = avitest::Video(kWidth, kHeight);
+        for (uint32_t n = first; n < first + count; ++n)
+            ASSERT_EQ(video->Push(avitest::Frame(format, n), n * kPeriod, (n + 1) * kPeriod), S_OK);
+    }
+    // The frame numbers a player finds in each file, in the order they closed.
+    std::vector<std::vector<int64_t>> Files() {
+        std::vector<std::vector<int64_t>> files;
+        for (const avi::SegmentInfo& s : observer.Closed()) {
+            HRESULT hr = S_OK;
+            std::unique_ptr<avi::Win32File> file = avi::Win32File::Open(s.path, false, &hr);
+            files.push_back(file ? avitest::IndexedFrames(*file) : std::vector<int64_t>{-3});
+        }
+        return files;
+    }
+    size_t FilesInFolder() {
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((dir.path() + "*.avi").c_str(), &found);
+        size_t n = 0;
+        if (find != INVALID_HANDLE_VALUE) {
+            do
+                ++n;
+            while (FindNextFileA(find, &found));
+            FindClose(find);
+        }
+        return n;
+    }
+
+    testsupport::TempDir dir;
+    Observer observer;
+    fwtest::Graph graph;
+    fwtest::TestSource* video = nullptr;
+    fwtest::TestSource* audio = nullptr;
+    ComPtr<IBaseFilter> video_filter, audio_filter, writer;
+    ComPtr<avi::ISegmentWriter> control;
+    int queued = 0;
+};
+
+TEST_F(SegmentWriterTest, RotatesOnFrameTimesWithoutLosingOrRepeatingAFrame) {
+    ASSERT_EQ(control->SetSegmentLength(kSecond), S_OK);
+    QueueOnDemand();
+    ASSERT_EQ(Queue(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    Push(0, 315);
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+
+    std::vector<std::vector<int64_t>> files = Files();
+    ASSERT_EQ(files.size(), 11u);
+    int64_t next = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i].size(), i < 10 ? 30u : 15u) << "segment " << i;
+        for (int64_t number : files[i])
+            EXPECT_EQ(number, next++) << "segment " << i;
+    }
+    std::vector<avi::SegmentInfo> closed = observer.Closed();
+    for (size_t i = 0; i < closed.size(); ++i) {
+        EXPECT_TRUE(closed[i].whole) << i;
+        EXPECT_EQ(closed[i].start, static_cast<REFERENCE_TIME>(i) * 30 * kPeriod) << i;
+        if (i + 1 < closed.size()) {
+            EXPECT_EQ(closed[i].end, closed[i + 1].start) << i;
+        }
+        HRESULT hr = S_OK;
+        std::unique_ptr<avi::Win32File> file = avi::Win32File::Open(closed[i].path, false, &hr);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(avi::ParseHeader(*file).marker, avi::Marker::kClosed) << i;
+    }
+    // The queued file nobody used is gone.
+    EXPECT_EQ(FilesInFolder(), 11u);
+}
+
+TEST_F(SegmentWriterTest, WithoutANextFileTheSegmentGoesOnUntilOneIsQueued) {
+    ASSERT_EQ(control->SetSegmentLength(kSecond), S_OK);
+    ASSERT_EQ(Queue(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    Push(0, 45);
+    EXPECT_GE(observer.needed.load(), 2);  // when it started, and when it was due
+    avi::SegmentWriterStatus status;
+    ASSERT_EQ(control->GetStatus(&status), S_OK);
+    EXPECT_EQ(status.frames, 45u);
+    EXPECT_FALSE(status.next_queued);
+    ASSERT_EQ(Queue(), S_OK);
+    Push(45, 2);
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    std::vector<std::vector<int64_t>> files = Files();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].size(), 45u);
+    EXPECT_EQ(files[1], (std::vector<int64_t>{45, 46}));
+}
+
+TEST_F(SegmentWriterTest, EndSegmentCutsAtTheNextFrame) {
+    QueueOnDemand();
+    ASSERT_EQ(Queue(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    Push(0, 10);
+    ASSERT_EQ(control->EndSegment(), S_OK);
+    Push(10, 5);
+    avi::SegmentWriterStatus status;
+    ASSERT_EQ(control->GetStatus(&status), S_OK);
+    EXPECT_EQ(status.segments, 2u);
+    EXPECT_EQ(status.frames, 5u);
+    EXPECT_EQ(status.frames_written, 15u);
+    EXPECT_EQ(status.frames_dropped, 0u);
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    std::vector<std::vector<int64_t>> files = Files();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].size(), 10u);
+    EXPECT_EQ(files[1].front(), 10);
+}
+
+TEST_F(SegmentWriterTest, NoFileWithoutAFrameIsLeftBehind) {
+    ASSERT_EQ(Queue(), S_OK);
+    ASSERT_EQ(Queue(), S_OK);  // replaces the first, which goes
+    EXPECT_EQ(control->QueueNextFile(PathOf(1).c_str()), HRESULT_FROM_WIN32(ERROR_FILE_EXISTS));
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    EXPECT_EQ(FilesInFolder(), 0u);
+    EXPECT_TRUE(observer.Closed().empty());
+    // Frames with no file at all are dropped and counted, and the writer asks.
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    Push(0, 3);
+    avi::SegmentWriterStatus status;
+    ASSERT_EQ(control->GetStatus(&status), S_OK);
+    EXPECT_EQ(status.frames_dropped, 3u);
+    EXPECT_GE(observer.needed.load(), 1);
+}
+
+TEST_F(SegmentWriterTest, AudioFollowsItsTimesAcrossTheSwitch) {
+    ConnectAudio();
+    ASSERT_EQ(control->SetSegmentLength(kSecond), S_OK);
+    QueueOnDemand();
+    ASSERT_EQ(Queue(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    // Audio in 70 ms buffers (1120 bytes), so one straddles each switch.
+    avi::VideoFormat format = avitest::Video(kWidth, kHeight);
+    REFERENCE_TIME audio_time = 0;
+    uint64_t pushed = 0;
+    for (uint32_t n = 0; n < 75; ++n) {
+        ASSERT_EQ(video->Push(avitest::Frame(format, n), n * kPeriod, (n + 1) * kPeriod), S_OK);
+        while (audio_time < (n + 1) * kPeriod) {
+            std::vector<uint8_t> sound(1120, static_cast<uint8_t>(n));
+            ASSERT_EQ(audio->Push(sound, audio_time, audio_time + 700000), S_OK);
+            audio_time += 700000;
+            pushed += sound.size();
+        }
+    }
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    std::vector<avi::SegmentInfo> closed = observer.Closed();
+    ASSERT_EQ(closed.size(), 3u);
+    uint64_t total = 0;
+    for (size_t i = 0; i < closed.size(); ++i) {
+        HRESULT hr = S_OK;
+        std::unique_ptr<avi::Win32File> file = avi::Win32File::Open(closed[i].path, false, &hr);
+        ASSERT_TRUE(file);
+        avi::PublishedFile published = avi::ReadPublished(*file);
+        ASSERT_TRUE(published.ok()) << published.error;
+        uint64_t bytes = 0;
+        for (const avi::IndexedChunk& c : published.audio)
+            bytes += c.size;
+        total += bytes;
+        if (i < 2) {
+            // The audio of the segment's own second of frames, to a sample.
+            double seconds = static_cast<double>(closed[i].end - closed[i].start) / kSecond;
+            EXPECT_NEAR(static_cast<double>(bytes), seconds * 16000, 2.0) << i;
+        }
+    }
+    EXPECT_EQ(total, pushed);
+}
+
+TEST_F(SegmentWriterTest, CompressedFramesKeepTheirOwnSizes) {
+    // Reconnected with a compressed type: each frame is as long as it comes.
+    dshow::MediaType mjpg = fwtest::VideoType(MEDIASUBTYPE_MJPG, kWidth, kHeight, 24);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mjpg.pbFormat);
+    vih->bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
+    ComPtr<IPin> in = fwtest::PinOf(writer.Get(), PINDIR_INPUT, 0);
+    ASSERT_EQ(graph.builder->Disconnect(&video->pin()), S_OK);
+    ASSERT_EQ(graph.builder->Disconnect(in.Get()), S_OK);
+    video->Propose({mjpg});
+    ASSERT_EQ(graph.Connect(&video->pin(), in.Get()), S_OK);
+    ASSERT_EQ(Queue(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));
+    avi::VideoFormat format = avitest::Video(kWidth, kHeight, true);
+    for (uint32_t n = 0; n < 20; ++n)
+        ASSERT_EQ(video->Push(avitest::Frame(format, n), n * kPeriod, (n + 1) * kPeriod), S_OK);
+    ASSERT_EQ(graph.control->Stop(), S_OK);
+    std::vector<std::vector<int64_t>> files = Files();
+    ASSERT_EQ(files.size(), 1u);
+    std::vector<int64_t> expected(20);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(files[0], expected);  // whole frames of every size, in order
+    HRESULT hr = S_OK;
+    std::unique_ptr<avi::Win32File> file =
+        avi::Win32File::Open(observer.Closed()[0].path, false, &hr);
+    ASSERT_TRUE(file);
+    avi::ParsedHeader header = avi::ParseHeader(*file);
+    ASSERT_TRUE(header.formats);
+    EXPECT_EQ(header.formats->video.chunk_id(), avi::kVideoCompressed);
+}
+
+}  // namespace
