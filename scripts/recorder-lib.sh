@@ -60,6 +60,13 @@ avi_frame_png() {
     ffmpeg -v error -y -i "$1" -vf "select=eq(n\\,$2),format=rgb24" -frames:v 1 "$3" 2>/dev/null
 }
 
+# frame_number <testcam-frames> <file> <frame index> <width> <height>: the test
+# camera's number of that frame, or nothing when it cannot be read.
+frame_number() {
+    ffmpeg -v error -i "$2" -vf "select=eq(n\\,$3)" -frames:v 1 -f rawvideo -pix_fmt bgra - \
+        2>/dev/null | "$1" "$4" "$5" 2>/dev/null | sed -n 's/.* first \([0-9]*\) .*/\1/p'
+}
+
 # differing_pixels <png> <png> <left> <top> <width> <height>: the percentage of
 # pixels of that area that differ clearly between the two pictures (-1 when
 # one cannot be read).

@@ -2,27 +2,204 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "app/capture/capture_graph.h"
 #include "app/core/main_window_handle.h"
 #include "app/core/settings.h"
+#include "app/recording/archive_mover.h"
 #include "app/recording/recording_files.h"
+#include "app/recording/segment_recovery.h"
 #include "app/recording/segment_rules.h"
 #include "app/ui/control_bar.h"
+#include "avi/segment_writer.h"
 #include "common/debug_output.h"
 
 namespace vistrel {
 
 namespace {
 
-bool gResumePreview = false;
-bool gResumeRecord = false;
+constexpr int64_t kUnitsPerSecond = 10000000;
+// The next segment's file is made this long before the segment is due, so
+// the writer never waits for it; its name is the time it was made.
+constexpr int64_t kNextFileLead = 2 * kUnitsPerSecond;
+
+std::string Narrow(const std::wstring& wide) {
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1)
+        return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(static_cast<size_t>(n - 1));
+    return out;
+}
+
+// What the segment writer reports, carried from its threads to the window's.
+struct SegmentNews {
+    enum class Kind { kClosed, kNextWanted, kWriteFailed } kind;
+    avi::SegmentInfo segment;
+    HRESULT hr = S_OK;
+};
+
+class SegmentNewsQueue final : public avi::SegmentObserver {
+  public:
+    void SetWindow(HWND window) { window_ = window; }
+
+    void OnSegmentClosed(const avi::SegmentInfo& segment) override {
+        Push({SegmentNews::Kind::kClosed, segment, S_OK});
+    }
+    void OnNextFileNeeded() override { Push({SegmentNews::Kind::kNextWanted, {}, S_OK}); }
+    void OnWriteFailed(HRESULT hr, const std::wstring& path) override {
+        avi::SegmentInfo segment;
+        segment.path = path;
+        Push({SegmentNews::Kind::kWriteFailed, segment, hr});
+    }
+
+    std::deque<SegmentNews> Take() {
+        std::lock_guard<std::mutex> hold(lock_);
+        std::deque<SegmentNews> out;
+        out.swap(news_);
+        rung_ = false;
+        return out;
+    }
+
+  private:
+    void Push(SegmentNews news) {
+        bool ring = false;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            news_.push_back(std::move(news));
+            ring = !rung_;
+            rung_ = true;
+        }
+        // One message for any number of news: the window takes them all.
+        if (ring)
+            PostMessageA(window_.load(), kSegmentNewsMessage, 0, 0);
+    }
+
+    std::atomic<HWND> window_{nullptr};
+    std::mutex lock_;
+    std::deque<SegmentNews> news_;
+    bool rung_ = false;
+};
+
+struct RecorderState {
+    SegmentNewsQueue news;
+    std::unique_ptr<ArchiveMover> mover;
+    // Moves that failed, tried again at the next segment.
+    std::mutex failedLock;
+    std::vector<ArchiveMove> failedMoves;
+    // The writer stopped on a failed write: each tick tries a new segment.
+    bool writeFailed = false;
+    // Archive asked while recording: the age of the segment it ends.
+    bool archivePending = false;
+    uint32_t archiveAge = 0;
+    bool recovered = false;
+    bool resumePreview = false;
+    bool resumeRecord = false;
+};
+
+RecorderState& State() {
+    static RecorderState state;
+    return state;
+}
+
+// The file of the segment being written, or empty.
+std::string CurrentSegment() {
+    avi::SegmentWriterStatus status;
+    avi::ISegmentWriter* writer = SegmentWriter();
+    if (!writer || FAILED(writer->GetStatus(&status)))
+        return {};
+    return Narrow(status.path);
+}
 
 void RefreshRecordButtonIfOpen() {
     if (HWND bar = ControlBarHandle())
         RefreshRecordButton(bar, IsRecording());
 }
 
-// A new segment: the capture folders, the next free name, the graph.
+ArchiveMover& Mover() {
+    RecorderState& s = State();
+    if (!s.mover) {
+        s.mover = std::make_unique<ArchiveMover>([](const ArchiveMoveResult& result) {
+            if (!result.target.empty())
+                return;
+            DebugLine("recorder: archiving %s failed (%lu); tried again at the next segment\n",
+                      result.source.c_str(), result.error);
+            std::lock_guard<std::mutex> hold(State().failedLock);
+            State().failedMoves.push_back({result.source, {}});
+        });
+    }
+    return *s.mover;
+}
+
+// What the limits must leave out: recordings on their way to the archive
+// and, with `current`, the segment being written.
+std::vector<std::string> LeftOut(bool current) {
+    std::vector<std::string> leave =
+        State().mover ? State().mover->Pending() : std::vector<std::string>{};
+    {
+        std::lock_guard<std::mutex> hold(State().failedLock);
+        for (const ArchiveMove& m : State().failedMoves)
+            leave.push_back(m.source);
+    }
+    if (current)
+        leave.push_back(CurrentSegment());
+    return leave;
+}
+
+// Before a new segment: the segment about to end counts as one of the
+// finished files, so the folder then holds "FileLimit" of them beside the
+// new one, and is never deleted itself.
+void KeepLimits() {
+    EnforceRecordingLimits(false, 0, LeftOut(false), CurrentSegment());
+}
+
+void QueueArchive(const std::vector<std::string>& chosen) {
+    std::vector<ArchiveMove> moves;
+    for (const std::string& path : chosen)
+        moves.push_back({path, gSettings.archive});
+    {
+        std::lock_guard<std::mutex> hold(State().failedLock);
+        for (ArchiveMove& m : State().failedMoves)
+            moves.push_back({m.source, gSettings.archive});
+        State().failedMoves.clear();
+    }
+    if (!moves.empty())
+        Mover().Queue(std::move(moves));
+}
+
+int64_t SegmentLength() {
+    bool multiFile = (gVidFlags & kFlagMultiFile) != 0;
+    return multiFile ? int64_t{gSettings.capSeconds} * kUnitsPerSecond : 0;
+}
+
+// The next segment's file, named by the time now, for the writer to switch
+// to when the current segment is due.
+bool QueueNextSegment() {
+    avi::ISegmentWriter* writer = SegmentWriter();
+    if (!writer)
+        return false;
+    CreateFolderPath(gSettings.capFilename);
+    SegmentPath path;
+    if (!MakeSegmentFileName(path)) {
+        DebugLine("recorder: no segment file name fits the capture path\n");
+        return false;
+    }
+    HRESULT hr = writer->QueueNextFile(path.wide.c_str());
+    if (FAILED(hr)) {
+        DebugFailure("recorder", "making the next segment's file", hr);
+        return false;
+    }
+    return true;
+}
+
+// A new recording: the capture folders, the next free name, the graph.
 bool StartSegment() {
     CreateFolderPath(gSettings.capFilename);
     SegmentPath path;
@@ -31,16 +208,82 @@ bool StartSegment() {
         ArmRestartCountdown(kRestartAfterFailedStart, RestartAction::kRecord);
         return false;
     }
-    if (!StartRecording(path.wide))
+    State().news.SetWindow(MainWindowHandle());
+    SetSegmentObserver(&State().news);
+    if (!StartRecording(path.wide, SegmentLength()))
         return false;
+    State().writeFailed = false;
     BeginSegmentClock(gSettings.capSeconds);
     return true;
 }
 
 void RecordAfterLimits() {
-    EnforceRecordingLimits(false, 0);
+    RecoverUnfinishedOnce();
+    KeepLimits();
     StartSegment();
     RefreshRecordButtonIfOpen();
+}
+
+// Whether the writer's segment is within the lead of its end, by frame time
+// or (as the time display counts) by the clock.
+bool SegmentAlmostDue(const avi::SegmentWriterStatus& status) {
+    int64_t length = SegmentLength();
+    if (length == 0)
+        return false;
+    int64_t elapsed = status.last_frame - status.segment_start;
+    bool byFrames = status.frames > 0 && elapsed >= length - kNextFileLead;
+    bool byClock = SegmentEndTime() != 0 &&
+                   LocalSeconds() >= SegmentEndTime() - kNextFileLead / kUnitsPerSecond;
+    return byFrames || byClock;
+}
+
+// The segment switch, gapless: when a segment is near its end (or its file
+// near the size limit, or the writer stopped on a failed write), the limits
+// are kept and the next file is queued; the writer switches at the frame
+// that is due.
+void PrepareNextSegment() {
+    avi::ISegmentWriter* writer = SegmentWriter();
+    avi::SegmentWriterStatus status;
+    if (!writer || FAILED(writer->GetStatus(&status)) || status.next_queued)
+        return;
+    bool full = SegmentSizeIsUp(status.bytes);
+    if (!State().writeFailed && !full && !SegmentAlmostDue(status))
+        return;
+    KeepLimits();
+    if (!QueueNextSegment())
+        return;
+    State().writeFailed = false;
+    // A full file was no choice of the user's: it ends now, recording goes on.
+    if (full)
+        writer->EndSegment();
+}
+
+void SegmentClosed(const avi::SegmentInfo& segment) {
+    if (!segment.deleted) {
+        DebugLine("recorder: segment closed, %llu frames, %llu bytes%s\n",
+                  static_cast<unsigned long long>(segment.frames),
+                  static_cast<unsigned long long>(segment.bytes),
+                  segment.whole ? "" : " (left for repair)");
+    }
+    // The writer went on into the next file: that segment starts its clock.
+    if (IsRecording())
+        BeginSegmentClock(gSettings.capSeconds);
+    RecorderState& s = State();
+    if (s.archivePending && !segment.deleted) {
+        s.archivePending = false;
+        // The new segment is no recording to choose, nor to count.
+        QueueArchive(EnforceRecordingLimits(true, s.archiveAge, LeftOut(true)));
+    } else {
+        QueueArchive({});  // moves that failed before
+    }
+    RefreshTimeDisplay();
+}
+
+void WriteFailed(const avi::SegmentInfo& segment, HRESULT hr) {
+    DebugLine("recorder: writing %s failed (0x%08lX); a new segment follows when it can\n",
+              Narrow(segment.path).c_str(), static_cast<unsigned long>(hr));
+    State().writeFailed = true;
+    PrepareNextSegment();
 }
 
 }  // namespace
@@ -58,6 +301,17 @@ void EndCapture() {
     StopRecording();
     TearDownGraph();
     ReleaseCaptureDevices();
+    SetSegmentObserver(nullptr);
+    // Moves under way finish: a recording half copied is neither here nor
+    // there.
+    State().mover.reset();
+}
+
+void RecoverUnfinishedOnce() {
+    if (State().recovered)
+        return;
+    State().recovered = true;
+    RecoverUnfinishedSegments(gSettings.capFilename);
 }
 
 void Record() {
@@ -84,27 +338,31 @@ void ToggleRecording() {
 }
 
 void ArchiveRecordings() {
-    bool wasRecording = IsRecording();
-    if (wasRecording)
-        StopRecording();
-    EnforceRecordingLimits(true, SegmentAge(LocalSeconds(), SegmentStartTime()));
-    if (wasRecording)
-        StartSegment();
-    RefreshRecordButtonIfOpen();
+    uint32_t age = SegmentAge(LocalSeconds(), SegmentStartTime());
+    avi::ISegmentWriter* writer = SegmentWriter();
+    if (!writer) {
+        QueueArchive(EnforceRecordingLimits(true, age, LeftOut(false)));
+        return;
+    }
+    // The segment ends at the next frame and recording goes on in a new one
+    // at once; once the writer has closed it, it goes to the archive.
+    avi::SegmentWriterStatus status;
+    if (SUCCEEDED(writer->GetStatus(&status)) && !status.next_queued && !QueueNextSegment()) {
+        DebugLine("recorder: no file for the segment after the archived one\n");
+        return;
+    }
+    State().archivePending = true;
+    State().archiveAge = age;
+    writer->EndSegment();
 }
 
 void RecorderTick() {
     if (IsRecording()) {
-        bool full = SegmentSizeIsUp(RecordingFileBytes());
-        if (full || SegmentTimeIsUp(LocalSeconds(), SegmentEndTime())) {
-            StopRecording();
-            RefreshRecordButtonIfOpen();
-            // A full file was no choice of the user's: recording goes on.
-            if (full || (gVidFlags & kFlagMultiFile)) {
-                ArmRestartCountdown(kRestartAfterSegmentEnd, RestartAction::kRecord);
-            } else {
-                StartPreview();
-            }
+        if (SegmentLength() == 0 && SegmentTimeIsUp(LocalSeconds(), SegmentEndTime())) {
+            // Single-file recording ends with its time; the preview takes over.
+            Stop();
+        } else {
+            PrepareNextSegment();
         }
         RefreshTimeDisplay();
     }
@@ -115,6 +373,22 @@ void RecorderTick() {
             SendMessageA(MainWindowHandle(), WM_COMMAND, kRecordButtonId, 0);
         } else {
             StartPreview();
+        }
+    }
+}
+
+void HandleSegmentNews() {
+    for (const SegmentNews& news : State().news.Take()) {
+        switch (news.kind) {
+            case SegmentNews::Kind::kClosed:
+                SegmentClosed(news.segment);
+                break;
+            case SegmentNews::Kind::kNextWanted:
+                PrepareNextSegment();
+                break;
+            case SegmentNews::Kind::kWriteFailed:
+                WriteFailed(news.segment, news.hr);
+                break;
         }
     }
 }
@@ -133,25 +407,27 @@ void RestartAfterGraphFailure(bool deviceLost, RestartAction action) {
 }
 
 void SuspendCapture() {
+    RecorderState& s = State();
     if (IsPreviewing()) {
         StopPreview();
-        gResumePreview = true;
+        s.resumePreview = true;
     }
     if (IsRecording()) {
         StopRecording();
-        gResumeRecord = true;
+        s.resumeRecord = true;
     }
     TearDownGraph();
     ReleaseCaptureDevices();
 }
 
 void ResumeCapture() {
-    if (gResumePreview) {
-        gResumePreview = false;
+    RecorderState& s = State();
+    if (s.resumePreview) {
+        s.resumePreview = false;
         StartPreview();
     }
-    if (gResumeRecord) {
-        gResumeRecord = false;
+    if (s.resumeRecord) {
+        s.resumeRecord = false;
         ArmRestartCountdown(kRestartAfterResume, RestartAction::kRecord);
     }
 }

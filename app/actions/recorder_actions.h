@@ -23,9 +23,16 @@ void ToggleRecording();
 // recording goes on in a new segment.
 void ArchiveRecordings();
 
-// The tick's part: ends a segment whose time or size is up and starts the
-// next (or the preview), and runs the restart countdown.
+// The tick's part: prepares the next segment of one near its end (limits
+// kept, next file queued: the writer switches without a gap), ends a
+// single-file recording whose time is up, and runs the restart countdown.
 void RecorderTick();
+// The segment writer's news (kSegmentNewsMessage): a segment closed (the
+// archive takes it when asked), a file wanted, a write failed.
+void HandleSegmentNews();
+// Before the first recording of the run: the recorder's own segments that a
+// crash or a power cut left unfinished are made whole.
+void RecoverUnfinishedOnce();
 
 // A graph failure or a lost video device: stop, let go of a lost device,
 // and restart `action` after the failure delay.

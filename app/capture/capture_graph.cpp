@@ -5,18 +5,17 @@
 
 #include <string>
 
-#include "app/capture/avi_probe.h"
 #include "app/capture/capture_format.h"
 #include "app/capture/device_catalogue.h"
 #include "app/capture/format_catalogue.h"
 #include "app/capture/output_file.h"
 #include "app/capture/overlay_text_block.h"
+#include "avi/segment_writer.h"
 #include "app/core/main_window_handle.h"
 #include "app/core/restart_countdown.h"
 #include "app/core/settings.h"
 #include "common/component_ids.h"
 #include "common/debug_output.h"
-#include "common/win_handle.h"
 #include "framework/graph_clock.h"
 
 using Microsoft::WRL::ComPtr;
@@ -34,9 +33,12 @@ struct CaptureState {
     ComPtr<IBaseFilter> audioCompressor;
     ComPtr<IBaseFilter> overlay;
     ComPtr<IBaseFilter> tee;
-    ComPtr<IBaseFilter> multiplexer;
-    ComPtr<IFileSinkFilter> fileSink;
-    ComPtr<IConfigAviMux> muxConfiguration;
+    // The recording's sink: the project's segment writer (also on Windows,
+    // where the platform's multiplexer could neither switch files while the
+    // graph runs nor leave a readable file at a power cut).
+    ComPtr<IBaseFilter> writer;
+    ComPtr<avi::ISegmentWriter> segments;
+    avi::SegmentObserver* observer = nullptr;  // not owned; the recorder's actions
     ComPtr<IMediaControl> mediaControl;
     ComPtr<IMediaEventEx> mediaEvents;
     ComPtr<IVideoWindow> videoWindow;
@@ -190,69 +192,47 @@ void AddOverlay(IBaseFilter* upstream) {
 
 enum class VideoPath { kConnected, kCompressorRefused, kFailed };
 
-// The video path into the multiplexer: through the compressor when one is
-// bound, else straight.
-VideoPath ConnectVideoToMultiplexer(IBaseFilter* tee) {
+// The video path into the writer: through the compressor when one is bound,
+// else straight.
+VideoPath ConnectVideoToWriter(IBaseFilter* tee) {
     CaptureState& s = State();
     if (s.videoCompressor) {
         s.graph->AddFilter(s.videoCompressor.Get(), L"VideoComp");
         if (SUCCEEDED(ConnectFilters(tee, s.videoCompressor.Get())) &&
-            SUCCEEDED(ConnectFilters(s.videoCompressor.Get(), s.multiplexer.Get())))
+            SUCCEEDED(ConnectFilters(s.videoCompressor.Get(), s.writer.Get())))
             return VideoPath::kConnected;
         return VideoPath::kCompressorRefused;
     }
-    ConnectFilters(tee, s.multiplexer.Get());
-    return HasConnectedInput(s.multiplexer.Get()) ? VideoPath::kConnected : VideoPath::kFailed;
+    ConnectFilters(tee, s.writer.Get());
+    return HasConnectedInput(s.writer.Get()) ? VideoPath::kConnected : VideoPath::kFailed;
 }
 
-// A segment without a frame is no recording: it would only take a place
-// under the file limit. That is an empty file (a build abandoned early) or a
-// finished AVI whose movie list holds nothing (stopped before the first frame
-// arrived).
-void DeleteIfNoFrame(const std::wstring& file) {
-    UniqueHandle handle(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.valid())
-        return;
-    LARGE_INTEGER size{};
-    bool empty = GetFileSizeEx(handle.get(), &size) && size.QuadPart == 0;
-    AviContent content = ProbeAviContent([&](uint64_t offset, uint8_t* buffer, size_t n) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD read = 0;
-        if (!ReadFile(handle.get(), buffer, static_cast<DWORD>(n), &read, &at))
-            return size_t{0};
-        return size_t{read};
-    });
-    handle.reset();
-    if (empty || content == AviContent::kNoFrame) {
-        DebugLine("capture graph: a segment without a frame is deleted\n");
-        DeleteFileW(file.c_str());
-    }
-}
-
-std::wstring CurrentFile() {
-    std::wstring name;
-    LPOLESTR file = nullptr;
-    if (State().fileSink && SUCCEEDED(State().fileSink->GetCurFile(&file, nullptr)) && file)
-        name = file;
-    CoTaskMemFree(file);
-    return name;
-}
-
-bool PrepareRecordingOutput(bool withCompressor, const std::wstring& file) {
+bool PrepareRecordingOutput(bool withCompressor, const std::wstring& file, int64_t segmentLength) {
     CaptureState& s = State();
     EnumerateCodecs();
     if (withCompressor && !s.videoCompressor && VideoCodecMoniker())
         s.videoCompressor.Attach(BindCodec(DeviceKind::kVideo));
     if (s.audioCapture && !s.audioCompressor && AudioCodecMoniker())
         s.audioCompressor.Attach(BindCodec(DeviceKind::kAudio));
-    HRESULT hr =
-        capture::SetOutputFile(s.builder.Get(), s.graph.Get(), MEDIASUBTYPE_Avi, file.c_str(),
-                               s.multiplexer.GetAddressOf(), s.fileSink.GetAddressOf());
-    if (hr != S_OK) {
-        DebugResult("SetOutputFileName", hr);
+    HRESULT hr = avi::CreateSegmentWriter(&s.writer, &s.segments);
+    if (FAILED(hr)) {
+        DebugResult("creating the segment writer", hr);
+        return false;
+    }
+    hr = s.graph->AddFilter(s.writer.Get(), avi::kSegmentWriterName);
+    if (FAILED(hr)) {
+        DebugResult("adding the segment writer", hr);
+        s.writer.Reset();
+        s.segments.Reset();
+        return false;
+    }
+    s.segments->SetObserver(s.observer);
+    s.segments->SetSegmentLength(segmentLength);
+    // The first segment's file is made now, so a folder that cannot be
+    // written fails the build rather than the running graph.
+    hr = s.segments->QueueNextFile(file.c_str());
+    if (FAILED(hr)) {
+        DebugResult("opening the file", hr);
         return false;
     }
     return true;
@@ -264,16 +244,17 @@ bool AddAudioPath() {
         s.graph->AddFilter(s.audioCompressor.Get(), L"AudioComp");
     HRESULT hr =
         s.builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, s.audioCapture.Get(),
-                                s.audioCompressor.Get(), s.multiplexer.Get());
-    if (hr != S_OK) {
-        DebugResult("RenderStream (audio)", hr);
-        return false;
-    }
-    if (SUCCEEDED(s.multiplexer.As(&s.muxConfiguration))) {
-        s.muxConfiguration->SetOutputCompatibilityIndex(TRUE);
-        s.muxConfiguration->SetMasterStream(1);
-    }
-    return true;
+                                s.audioCompressor.Get(), s.writer.Get());
+    if (hr == S_OK)
+        return true;
+    // Where the builder cannot render (Wine answers E_NOTIMPL), pin by pin.
+    IBaseFilter* from = s.audioCapture.Get();
+    if (s.audioCompressor && SUCCEEDED(ConnectFilters(from, s.audioCompressor.Get())))
+        from = s.audioCompressor.Get();
+    if (SUCCEEDED(ConnectFilters(from, s.writer.Get())))
+        return true;
+    DebugResult("RenderStream (audio)", hr);
+    return false;
 }
 
 HRESULT ControlCaptureStream(const REFERENCE_TIME* start, const REFERENCE_TIME* stop) {
@@ -284,14 +265,12 @@ HRESULT ControlCaptureStream(const REFERENCE_TIME* start, const REFERENCE_TIME* 
 
 // Stop, not StopWhenReady: StopWhenReady returns before the graph has
 // stopped when a renderer has not cued yet, and finishes the stop later on a
-// worker thread. The graph outlives the segment, so that late stop would hit
-// the next segment's graph while it starts, and the file writer would reopen
-// (and empty) a file the multiplexer is still writing. Stop returns once the
-// multiplexer has written its header and index; the capture filters stop
-// first, so that no frame reaches the multiplexer while it writes them.
+// worker thread, which would hit the next graph while it starts. Recording:
+// the capture filters stop first, so no frame reaches the writer while it
+// closes its segment.
 void StopGraph(IMediaControl* control) {
     CaptureState& s = State();
-    if (s.multiplexer)
+    if (s.writer)
         capture::StopRecordingGraph(control, {s.videoCapture.Get(), s.audioCapture.Get()});
     else
         control->Stop();
@@ -357,9 +336,10 @@ namespace {
 
 enum class Build { kDone, kFailed, kCompressorRefused };
 
-Build BuildGraphOnce(bool record, bool withCompressor, const std::wstring& file) {
+Build BuildGraphOnce(bool record, bool withCompressor, const std::wstring& file,
+                     int64_t segmentLength) {
     CaptureState& s = State();
-    if (record && !PrepareRecordingOutput(withCompressor, file))
+    if (record && !PrepareRecordingOutput(withCompressor, file, segmentLength))
         return Build::kFailed;
     IBaseFilter* upstream = s.videoCapture.Get();
     if (gVidFlags & kFlagOverlay) {
@@ -375,13 +355,11 @@ Build BuildGraphOnce(bool record, bool withCompressor, const std::wstring& file)
         }
         s.graph->AddFilter(s.tee.Get(), L"SmartTee");
         ConnectFilters(upstream, s.tee.Get());
-        // A multiplexer without input records nothing (and Wine's crashes
-        // when paused that way): such a build has failed.
-        VideoPath path = ConnectVideoToMultiplexer(s.tee.Get());
+        // A writer without video records nothing: such a build has failed.
+        VideoPath path = ConnectVideoToWriter(s.tee.Get());
         if (path != VideoPath::kConnected) {
             s.tee.Reset();
             TearDownGraph();
-            DeleteIfNoFrame(file);
             return path == VideoPath::kCompressorRefused ? Build::kCompressorRefused
                                                          : Build::kFailed;
         }
@@ -404,17 +382,17 @@ Build BuildGraphOnce(bool record, bool withCompressor, const std::wstring& file)
 
 }  // namespace
 
-bool BuildCaptureGraph(bool record, const std::wstring& file) {
+bool BuildCaptureGraph(bool record, const std::wstring& file, int64_t segmentLength) {
     CaptureState& s = State();
     if (s.recording || s.previewing || !s.videoCapture)
         return false;
-    Build result = BuildGraphOnce(record, true, file);
+    Build result = BuildGraphOnce(record, true, file, segmentLength);
     // A compressor that refuses the picture must not cost the recording:
     // the graph is built again, uncompressed.
     if (result == Build::kCompressorRefused) {
         DebugLine(
             "capture graph: the video compressor refused the picture; recording uncompressed\n");
-        result = BuildGraphOnce(record, false, file);
+        result = BuildGraphOnce(record, false, file, segmentLength);
     }
     if (result == Build::kDone)
         return true;
@@ -431,7 +409,7 @@ int StartPreview() {
         StopRecording();
     if (!s.graph || !s.builder)
         OpenCaptureDevices();
-    BuildCaptureGraph(false, {});
+    BuildCaptureGraph(false, {}, 0);
     if (!s.graphBuilt)
         return 0;
     s.previewing = true;
@@ -476,7 +454,7 @@ int ResumePreview() {
     return 1;
 }
 
-int StartRecording(const std::wstring& file) {
+int StartRecording(const std::wstring& file, int64_t segmentLength) {
     CaptureState& s = State();
     if (s.recording)
         return 1;
@@ -484,7 +462,7 @@ int StartRecording(const std::wstring& file) {
         StopPreview();
     if (!s.graph || !s.builder)
         OpenCaptureDevices();
-    BuildCaptureGraph(true, file);
+    BuildCaptureGraph(true, file, segmentLength);
     if (!s.graphBuilt) {
         ArmFailedStartRestart();
         return 0;
@@ -508,13 +486,10 @@ int StartRecording(const std::wstring& file) {
         }
     }
     DebugResult("starting the recording", hr);
-    std::wstring failed = CurrentFile();
     StopGraph(s.mediaControl.Get());
-    // The graph goes, so the retry builds a fresh one; its file never got a
-    // frame.
+    // The graph goes, so the retry builds a fresh one; the writer deletes
+    // its file, which never got a frame.
     TearDownGraph();
-    if (!failed.empty())
-        DeleteIfNoFrame(failed);
     ArmFailedStartRestart();
     return 0;
 }
@@ -526,13 +501,10 @@ int StopRecording() {
     s.recording = false;
     if (!s.mediaControl)
         return 0;
-    std::wstring file = CurrentFile();
+    // The writer closes the last segment at the stop, and deletes it when it
+    // never got a frame (a camera that would not start).
     StopGraph(s.mediaControl.Get());
     TearDownGraph();
-    // A segment that never got a frame (a camera that would not start) is
-    // no recording; it would only take a place under the file limit.
-    if (!file.empty())
-        DeleteIfNoFrame(file);
     return 1;
 }
 
@@ -545,13 +517,18 @@ bool IsRecording() {
 }
 
 uint64_t RecordingFileBytes() {
-    if (!State().recording)
+    avi::SegmentWriterStatus status;
+    if (!State().recording || !State().segments || FAILED(State().segments->GetStatus(&status)))
         return 0;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    std::wstring file = CurrentFile();
-    if (file.empty() || !GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return status.bytes;
+}
+
+avi::ISegmentWriter* SegmentWriter() {
+    return State().recording ? State().segments.Get() : nullptr;
+}
+
+void SetSegmentObserver(avi::SegmentObserver* observer) {
+    State().observer = observer;
 }
 
 bool StreamControlAvailable() {
@@ -568,15 +545,12 @@ void TearDownGraph() {
     }
     RemoveDownstream(s.videoCapture.Get());
     RemoveDownstream(s.audioCapture.Get());
-    s.fileSink.Reset();
-    s.muxConfiguration.Reset();
-    // A multiplexer added but never connected (a build that failed early)
-    // would otherwise stay in the graph for the next build.
-    if (s.multiplexer && s.graph) {
-        RemoveDownstream(s.multiplexer.Get());
-        s.graph->RemoveFilter(s.multiplexer.Get());
-    }
-    s.multiplexer.Reset();
+    // A writer added but never connected (a build that failed early) would
+    // otherwise stay in the graph for the next build.
+    if (s.writer && s.graph)
+        s.graph->RemoveFilter(s.writer.Get());
+    s.segments.Reset();
+    s.writer.Reset();
     s.mediaControl.Reset();
     s.videoWindow.Reset();
     s.mediaEvents.Reset();

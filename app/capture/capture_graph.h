@@ -11,6 +11,11 @@
 struct IBaseFilter;
 struct IMediaEventEx;
 
+namespace avi {
+struct ISegmentWriter;
+class SegmentObserver;
+}  // namespace avi
+
 namespace vistrel {
 
 // 1 when previewing (also when it already was), 0 on failure.
@@ -20,20 +25,27 @@ int StopPreview();
 // 1 when a running preview was paused / run again, else 0.
 int PausePreview();
 int ResumePreview();
-// Records into `file` (its folders made by the caller): 1 when recording
-// (also when it already was), else 0. A recording that could not be built or
-// started arms the restart countdown (5 ticks, record); one that failed only
-// for want of media control does not.
-int StartRecording(const std::wstring& file);
+// Records into `file` (its folders made by the caller; it must not exist):
+// 1 when recording (also when it already was), else 0. Segments end after
+// `segmentLength` (100-ns units of frame time; 0: never by time) when the
+// next file is queued with SegmentWriter(). A recording that could not be
+// built or started arms the restart countdown (5 ticks, record); one that
+// failed only for want of media control does not.
+int StartRecording(const std::wstring& file, int64_t segmentLength);
 // 1 when a recording was stopped and torn down, else 0.
 int StopRecording();
 bool IsPreviewing();
 bool IsRecording();
 // Bytes written so far to the segment being recorded; 0 when none.
 uint64_t RecordingFileBytes();
+// The running recording's segment writer (borrowed), or null.
+avi::ISegmentWriter* SegmentWriter();
+// Told of every recording's segments from then on (writer threads); not
+// owned, and must outlive the recordings.
+void SetSegmentObserver(avi::SegmentObserver* observer);
 
-// `file` is the recording's output; unused for a preview.
-bool BuildCaptureGraph(bool record, const std::wstring& file);
+// `file` and `segmentLength` are the recording's; unused for a preview.
+bool BuildCaptureGraph(bool record, const std::wstring& file, int64_t segmentLength);
 // Removes everything downstream of the capture filters; callers stop first.
 void TearDownGraph();
 // Releases graph, builder, capture filters, crossbar and monikers; callers

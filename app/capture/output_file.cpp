@@ -4,7 +4,6 @@
 #include <wrl/client.h>
 
 #include "common/debug_output.h"
-#include "framework/file_writer.h"
 #include "framework/media_type.h"
 
 using Microsoft::WRL::ComPtr;
@@ -14,98 +13,6 @@ namespace {
 
 void Report(const char* what, HRESULT hr) {
     DebugFailure("capture output", what, hr);
-}
-
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(&pins)) || !pins)
-        return nullptr;
-    ComPtr<IPin> pin;
-    while (pins->Next(1, &pin, nullptr) == S_OK && pin) {
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted)
-            return pin;
-        pin.Reset();
-    }
-    return nullptr;
-}
-
-// Filters added so far, taken out of the graph again unless the build is kept.
-class AddedFilters {
-  public:
-    explicit AddedFilters(IGraphBuilder* graph) : graph_(graph) {}
-    AddedFilters(const AddedFilters&) = delete;
-    AddedFilters& operator=(const AddedFilters&) = delete;
-    ~AddedFilters() {
-        // Latest first; RemoveFilter also breaks the filters' connections.
-        for (int i = count_ - 1; i >= 0; --i)
-            graph_->RemoveFilter(filters_[i].Get());
-    }
-    HRESULT Add(IBaseFilter* filter, const wchar_t* name) {
-        HRESULT hr = graph_->AddFilter(filter, name);
-        if (SUCCEEDED(hr))
-            filters_[count_++] = filter;
-        return hr;
-    }
-    void Keep() { count_ = 0; }
-
-  private:
-    IGraphBuilder* graph_;
-    ComPtr<IBaseFilter> filters_[2];
-    int count_ = 0;
-};
-
-HRESULT BuildAviOutput(IGraphBuilder* graph, const wchar_t* file, IBaseFilter** mux_out,
-                       IFileSinkFilter** sink_out) {
-    ComPtr<IBaseFilter> mux;
-    HRESULT hr = CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&mux));
-    if (FAILED(hr)) {
-        Report("creating the AVI multiplexer", hr);
-        return hr;
-    }
-    AddedFilters added(graph);
-    if (FAILED(hr = added.Add(mux.Get(), L"Mux"))) {
-        Report("adding the multiplexer", hr);
-        return hr;
-    }
-    // Set before the output connects: a change of mode reconnects it.
-    ComPtr<IConfigInterleaving> interleaving;
-    hr = mux.As(&interleaving);
-    if (SUCCEEDED(hr))
-        hr = interleaving->put_Mode(INTERLEAVE_FULL);
-    if (FAILED(hr)) {
-        Report("setting full interleaving", hr);
-        return hr;
-    }
-
-    ComPtr<IBaseFilter> writer = dshow::CreateFileWriter();
-    if (!writer)
-        return E_OUTOFMEMORY;
-    ComPtr<IFileSinkFilter> sink;
-    if (FAILED(hr = writer.As(&sink)))
-        return hr;
-    if (FAILED(hr = added.Add(writer.Get(), L"File Writer"))) {
-        Report("adding the file writer", hr);
-        return hr;
-    }
-    if (FAILED(hr = sink->SetFileName(file, nullptr))) {
-        Report("setting the file name", hr);
-        return hr;
-    }
-    ComPtr<IPin> mux_output = FirstPin(mux.Get(), PINDIR_OUTPUT);
-    ComPtr<IPin> writer_input = FirstPin(writer.Get(), PINDIR_INPUT);
-    if (!mux_output || !writer_input)
-        return E_FAIL;
-    if (FAILED(hr = graph->ConnectDirect(mux_output.Get(), writer_input.Get(), nullptr))) {
-        Report("connecting the multiplexer to the file writer", hr);
-        return hr;
-    }
-
-    added.Keep();
-    *mux_out = mux.Detach();
-    if (sink_out)
-        *sink_out = sink.Detach();
-    return S_OK;
 }
 
 // The pin's category through its property set; false when it has none.
@@ -145,30 +52,6 @@ bool IsPinCategory(const GUID* category) {
 }
 
 }  // namespace
-
-HRESULT SetOutputFile(ICaptureGraphBuilder2* builder, IGraphBuilder* graph, const GUID& subtype,
-                      const wchar_t* file, IBaseFilter** mux, IFileSinkFilter** sink) {
-    if (!builder || !file || !mux)
-        return E_POINTER;
-    *mux = nullptr;
-    if (sink)
-        *sink = nullptr;
-    HRESULT hr = builder->SetOutputFileName(&subtype, file, mux, sink);
-    if (hr != E_NOTIMPL || !IsEqualGUID(subtype, MEDIASUBTYPE_Avi))
-        return hr;
-    // Whatever the refusal left in the out parameters is not ours to release.
-    *mux = nullptr;
-    if (sink)
-        *sink = nullptr;
-
-    ComPtr<IGraphBuilder> own_graph = graph;
-    if (!own_graph) {
-        hr = builder->GetFiltergraph(&own_graph);
-        if (FAILED(hr) || !own_graph)
-            return FAILED(hr) ? hr : E_UNEXPECTED;
-    }
-    return BuildAviOutput(own_graph.Get(), file, mux, sink);
-}
 
 HRESULT StopRecordingGraph(IMediaControl* control, std::initializer_list<IBaseFilter*> sources) {
     if (!control)

@@ -96,55 +96,49 @@ void CreateFolderPath(const std::string& path) {
         CreateDirectoryA(folder.c_str(), nullptr);
 }
 
-bool MoveToArchive(const std::string& fileName) {
-    std::string source = JoinPath(CaptureFolder(), fileName);
-    std::string target = JoinPath(gSettings.archive, fileName);
-    CreateFolderPath(target);
-    // MoveFileA never replaces a file, so a taken name simply tries the next
-    // serial; other failures leave the file where it is.
-    constexpr int kMaxSerial = 999;
-    for (int serial = 1; serial <= kMaxSerial; ++serial) {
-        std::string candidate = serial == 1 ? target : SerialFileName(target, serial);
-        if (candidate.size() > kMaxPathChars)
-            return false;
-        if (MoveFileA(source.c_str(), candidate.c_str()))
-            return true;
-        DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
-            return false;
-    }
-    return false;
-}
-
-void EnforceRecordingLimits(bool archive, uint32_t age) {
+std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
+                                                const std::vector<std::string>& leave,
+                                                const std::string& kept) {
     std::string folder = CaptureFolder();
     std::string pattern = JoinPath(folder, "*.avi");
     WIN32_FIND_DATAA found{};
     FindHandle search(FindFirstFileA(pattern.c_str(), &found));
     if (!search.valid())
-        return;
+        return {};
+    auto same = [&](const std::string& path, const char* name) {
+        return lstrcmpiA(path.c_str(), JoinPath(folder, name).c_str()) == 0;
+    };
+    auto left = [&](const char* name) {
+        for (const std::string& l : leave) {
+            if (same(l, name))
+                return true;
+        }
+        return false;
+    };
     RecordingListing listing;
     do {
         // Folders are not recordings, and the wildcard also matches short
         // names of longer extensions (".avix"): only real .avi files count.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        if (!HasAviExtension(found.cFileName))
+        if (!HasAviExtension(found.cFileName) || left(found.cFileName))
             continue;
         listing.Add(
             {found.cFileName,
              Combine(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime),
-             Combine(found.nFileSizeHigh, found.nFileSizeLow)});
+             Combine(found.nFileSizeHigh, found.nFileSizeLow), same(kept, found.cFileName)});
     } while (FindNextFileA(search.get(), &found));
     if (listing.size() == 0)
-        return;
+        return {};
 
     LimitPlan plan = PlanRecordingLimits(listing.TakeOldestFirst(), archive, age,
                                          gSettings.fileLimit, gSettings.gbLimit);
-    for (const std::string& name : plan.toArchive)
-        MoveToArchive(name);
     for (const std::string& name : plan.toDelete)
         DeleteFileA(JoinPath(folder, name).c_str());
+    std::vector<std::string> chosen;
+    for (const std::string& name : plan.toArchive)
+        chosen.push_back(JoinPath(folder, name));
+    return chosen;
 }
 
 }  // namespace vistrel

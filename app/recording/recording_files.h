@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vistrel {
 
@@ -33,14 +34,14 @@ bool MakeSegmentFileName(SegmentPath& out);
 // an existing folder) are ignored.
 void CreateFolderPath(const std::string& path);
 
-// Moves one file from the capture folder into the archive folder, creating
-// the archive folder first. A name the archive already holds gets a serial
-// instead of being left behind. True when the file was moved.
-bool MoveToArchive(const std::string& fileName);
-
-// Lists the AVI files of the capture folder and, with `archive`, moves the
-// newest (and, when `age` is below 60 seconds, the one before it) to the
-// archive; then deletes the oldest beyond "GBLimit" and "FileLimit".
-void EnforceRecordingLimits(bool archive, uint32_t age);
+// Lists the AVI files of the capture folder, leaving out the full paths in
+// `leave` (recordings on their way to the archive); `kept` (the segment
+// about to end) counts but is never chosen or deleted. With `archive`,
+// chooses the newest (and, when `age` is below 60 seconds, the one before
+// it) for the archive and returns their full paths for the caller to move;
+// then deletes the oldest of the rest beyond "GBLimit" and "FileLimit".
+std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
+                                                const std::vector<std::string>& leave = {},
+                                                const std::string& kept = {});
 
 }  // namespace vistrel

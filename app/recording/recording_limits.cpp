@@ -50,28 +50,39 @@ std::vector<RecordingFile> RecordingListing::TakeOldestFirst() {
 LimitPlan PlanRecordingLimits(const std::vector<RecordingFile>& files, bool archive, uint32_t age,
                               uint32_t fileLimit, uint32_t gbLimit) {
     LimitPlan plan;
-    size_t end = files.size();  // files[0, end) are still in the list
-    if (archive && end != 0) {
-        plan.toArchive.push_back(files[--end].name);
-        if (age < 60 && end != 0)
-            plan.toArchive.push_back(files[--end].name);
-    }
-
-    size_t begin = 0;
-    if (gbLimit != 0) {
-        uint64_t total = 0;
-        for (size_t i = 0; i < end; ++i)
-            total = SaturatingAdd(total, files[i].size);
-        while (begin < end && (total >> 30) > gbLimit) {
-            plan.toDelete.push_back(files[begin].name);
-            total -= std::min(total, files[begin].size);
-            ++begin;
+    std::vector<bool> gone(files.size(), false);
+    size_t left = files.size();
+    if (archive) {
+        size_t wanted = 0;
+        for (size_t i = files.size(); i-- > 0 && wanted < (age < 60 ? 2u : 1u);) {
+            if (files[i].kept)
+                continue;
+            plan.toArchive.push_back(files[i].name);
+            gone[i] = true;
+            --left;
+            ++wanted;
         }
     }
-    if (fileLimit != 0) {
-        while (end - begin > fileLimit)
-            plan.toDelete.push_back(files[begin++].name);
+    uint64_t total = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!gone[i])
+            total = SaturatingAdd(total, files[i].size);
     }
+    // From the oldest on, passing over what is kept or already chosen.
+    auto deleteOldest = [&](const auto& tooMuch) {
+        for (size_t i = 0; i < files.size() && tooMuch(); ++i) {
+            if (gone[i] || files[i].kept)
+                continue;
+            plan.toDelete.push_back(files[i].name);
+            gone[i] = true;
+            --left;
+            total -= std::min(total, files[i].size);
+        }
+    };
+    if (gbLimit != 0)
+        deleteOldest([&] { return (total >> 30) > gbLimit; });
+    if (fileLimit != 0)
+        deleteOldest([&] { return left > fileLimit; });
     return plan;
 }
 

@@ -14,6 +14,7 @@ struct RecordingFile {
     std::string name;        // file name without folder
     uint64_t lastWrite = 0;  // file time, 100-ns units
     uint64_t size = 0;       // bytes
+    bool kept = false;       // counted by the limits, never chosen or deleted
 };
 
 // At most this many files are looked at in one call.
@@ -50,7 +51,8 @@ struct LimitPlan {
 // and the one before it too when the current segment is younger than a minute
 // (age below 60). Then, from the oldest on, files are deleted while the total
 // in whole GiB is above gbLimit, and while more than fileLimit are left.
-// A limit of 0 is no limit.
+// A limit of 0 is no limit. A kept file (the segment being written) counts
+// but is passed over.
 LimitPlan PlanRecordingLimits(const std::vector<RecordingFile>& files, bool archive, uint32_t age,
                               uint32_t fileLimit, uint32_t gbLimit);
 

@@ -278,6 +278,9 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case kGraphNotifyMessage:
             HandleGraphEvents();
             break;
+        case kSegmentNewsMessage:
+            HandleSegmentNews();
+            break;
         case WM_MOVE:
         case WM_SIZE:
             // Messages of the dialog's creation, before start-up, would

@@ -160,7 +160,7 @@ TEST_F(Cameras, CompressorsAreListedAndARefusingOneStillRecords) {
     gSettings.resolution = 1;
     gSettings.capSeconds = 0;
     std::string file = folder.path() + "Capture.avi";
-    ASSERT_EQ(StartRecording(std::wstring(file.begin(), file.end())), 1);
+    ASSERT_EQ(StartRecording(std::wstring(file.begin(), file.end()), 0), 1);
     Sleep(1500);
     EXPECT_EQ(StopRecording(), 1);
     WIN32_FIND_DATAA found{};

@@ -3,13 +3,14 @@
 # segments, with the GPS and OBD-II feeds running, steered by command words;
 # the files are checked with ffprobe and ffmpeg.
 #
-#   recording_scenario.sh <folder with the Windows binaries> <GPS track>
+#   recording_scenario.sh <folder with the Windows binaries> <GPS track> <testcam-frames>
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../scripts/winelib.sh"
 . "$here/../../../scripts/recorder-lib.sh"
 bin=$(cd "$1" && pwd)
 track=$(realpath "$2")
+frames_tool=$3
 root=${VISTREL_WINE_ROOT:-$bin/../wine}
 send() { recorder_send "$bin" 1 "$1"; }
 
@@ -49,7 +50,9 @@ for f in $(avis "$work/cap"); do
         names_ok=0
 done
 check "segment files are named by their start time" [ "$names_ok" = 1 ]
-full=$(avis "$work/cap" | head -1)
+# A copy: the limits delete the segment itself as recording goes on.
+cp "$(avis "$work/cap" | head -1)" "$work/full.avi"
+full=$work/full.avi
 read -r w h frames <<<"$(avi_probe "$full")"
 check "a full segment is a 320x240 AVI ($w x $h)" [ "${w:-0}x${h:-0}" = 320x240 ]
 check "a 4-second segment holds a plausible frame count (${frames:-0})" \
@@ -104,6 +107,12 @@ wait "$recorder"
 plain=$(avis "$work/plain" | head -1)
 avi_frame_png "$full" 30 "$work/overlay.png"
 avi_frame_png "$plain" 30 "$work/plain.png"
+# The camera numbers its frames from its start, and the bars scroll two
+# pixels a frame at 320 wide: the plain frame is rolled into line.
+n_full=$(frame_number "$frames_tool" "$full" 30 320 240)
+n_plain=$(frame_number "$frames_tool" "$plain" 30 320 240)
+roll=$(( ((${n_plain:-0} - ${n_full:-0}) * 2 % 320 + 320) % 320 ))
+convert "$work/plain.png" -roll +${roll}+0 "$work/plain.png"
 # Rows 0-29 carry the top corner items; rows 60-99 only the colour bars.
 top=$(differing_pixels "$work/overlay.png" "$work/plain.png" 0 0 320 30)
 middle=$(differing_pixels "$work/overlay.png" "$work/plain.png" 0 60 320 40)

@@ -1,4 +1,5 @@
 // The file-system side of segments, limits and archiving on real folders.
+#include "app/recording/archive_mover.h"
 #include "app/recording/recording_files.h"
 
 #include <windows.h>
@@ -78,6 +79,12 @@ bool IsFolder(const std::string& path) {
 
 class RecordingFilesTest : public ::testing::Test {
   protected:
+    // The limits, and the moves of what they chose for the archive.
+    void Archive(uint32_t age, const std::vector<std::string>& leave = {}) {
+        for (const std::string& chosen : EnforceRecordingLimits(true, age, leave))
+            EXPECT_FALSE(MoveToArchive({chosen, gSettings.archive}).target.empty()) << chosen;
+    }
+
     void SetUp() override {
         capture_ = dir_.path() + "cap\\";
         archive_ = dir_.path() + "keep\\deep\\er";
@@ -134,13 +141,15 @@ TEST_F(RecordingFilesTest, ArchiveMovesTheLastMinuteAndCreatesTheFolder) {
     for (int i = 1; i <= 4; ++i) {
         MakeFile(capture_ + "seg" + std::to_string(i) + ".avi", base_ + i * 60 * kSecond);
     }
-    EnforceRecordingLimits(true, 30);  // the segment is 30 s old: the one before goes too
-    EXPECT_TRUE(IsFolder(archive_));   // made with its parents
+    // The segment being written is no recording to choose yet.
+    MakeFile(capture_ + "open.avi", base_ + 600 * kSecond);
+    Archive(30, {capture_ + "OPEN.avi"});  // 30 s old: the one before goes too
+    EXPECT_TRUE(IsFolder(archive_));       // made with its parents
     EXPECT_EQ(Listing(archive_ + "\\"), (std::set<std::string>{"seg3.avi", "seg4.avi"}));
-    EXPECT_EQ(Listing(capture_), (std::set<std::string>{"seg1.avi", "seg2.avi"}));
+    EXPECT_EQ(Listing(capture_), (std::set<std::string>{"open.avi", "seg1.avi", "seg2.avi"}));
 
-    EnforceRecordingLimits(true, 90);  // an older segment: only the newest goes
-    EXPECT_EQ(Listing(capture_), std::set<std::string>{"seg1.avi"});
+    Archive(90, {capture_ + "open.avi"});  // an older segment: only the newest goes
+    EXPECT_EQ(Listing(capture_), (std::set<std::string>{"open.avi", "seg1.avi"}));
 }
 
 TEST_F(RecordingFilesTest, ArchiveNeverLeavesARecordingBehindForATakenName) {
@@ -150,7 +159,7 @@ TEST_F(RecordingFilesTest, ArchiveNeverLeavesARecordingBehindForATakenName) {
     MakeFile(capture_ + "same.avi", base_ + kSecond, 0, "new one");
     gSettings.fileLimit = 1;
     MakeFile(capture_ + "older.avi", base_, 16);
-    EnforceRecordingLimits(true, 600);
+    Archive(600);
     EXPECT_EQ(Listing(capture_), std::set<std::string>{"older.avi"});
     EXPECT_EQ(Content(archive_ + "\\same.avi"), "kept before");
     EXPECT_EQ(Content(archive_ + "\\same_2.avi"), "kept too");
