@@ -224,17 +224,14 @@ void RecordAfterLimits() {
     RefreshRecordButtonIfOpen();
 }
 
-// Whether the writer's segment is within the lead of its end, by frame time
-// or (as the time display counts) by the clock.
+// Whether the writer's segment is within the lead of its end, by the frame
+// times the writer cuts by (not the clock: right after a switch it still
+// shows the segment before).
 bool SegmentAlmostDue(const avi::SegmentWriterStatus& status) {
     int64_t length = SegmentLength();
-    if (length == 0)
+    if (length == 0 || status.frames == 0)
         return false;
-    int64_t elapsed = status.last_frame - status.segment_start;
-    bool byFrames = status.frames > 0 && elapsed >= length - kNextFileLead;
-    bool byClock = SegmentEndTime() != 0 &&
-                   LocalSeconds() >= SegmentEndTime() - kNextFileLead / kUnitsPerSecond;
-    return byFrames || byClock;
+    return status.last_frame - status.segment_start >= length - kNextFileLead;
 }
 
 // The segment switch, gapless: when a segment is near its end (or its file
@@ -280,9 +277,20 @@ void SegmentClosed(const avi::SegmentInfo& segment) {
 }
 
 void WriteFailed(const avi::SegmentInfo& segment, HRESULT hr) {
+    std::string failed = Narrow(segment.path);
     DebugLine("recorder: writing %s failed (0x%08lX); a new segment follows when it can\n",
-              Narrow(segment.path).c_str(), static_cast<unsigned long>(hr));
+              failed.c_str(), static_cast<unsigned long>(hr));
     State().writeFailed = true;
+    // With a limit set the user lets old recordings go: on a full disk the
+    // oldest one makes room, never the segment that just failed (the newest
+    // footage) nor one on its way to the archive.
+    if (hr == STG_E_MEDIUMFULL && (gSettings.fileLimit != 0 || gSettings.gbLimit != 0)) {
+        std::vector<std::string> leave = LeftOut(false);
+        leave.push_back(failed);
+        std::string freed = DeleteOldestRecording(leave);
+        if (!freed.empty())
+            DebugLine("recorder: the disk is full; %s deleted\n", freed.c_str());
+    }
     PrepareNextSegment();
 }
 

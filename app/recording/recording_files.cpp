@@ -96,13 +96,16 @@ void CreateFolderPath(const std::string& path) {
         CreateDirectoryA(folder.c_str(), nullptr);
 }
 
-std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
-                                                const std::vector<std::string>& leave,
-                                                const std::string& kept) {
-    std::string folder = CaptureFolder();
-    std::string pattern = JoinPath(folder, "*.avi");
+namespace {
+
+// The AVI files of the capture folder, oldest first, leaving out `leave`
+// (full paths); `kept` is marked as kept. Nothing when the folder cannot be
+// searched.
+std::vector<RecordingFile> ListRecordings(const std::string& folder,
+                                          const std::vector<std::string>& leave,
+                                          const std::string& kept) {
     WIN32_FIND_DATAA found{};
-    FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    FindHandle search(FindFirstFileA(JoinPath(folder, "*.avi").c_str(), &found));
     if (!search.valid())
         return {};
     auto same = [&](const std::string& path, const char* name) {
@@ -128,17 +131,36 @@ std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
              Combine(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime),
              Combine(found.nFileSizeHigh, found.nFileSizeLow), same(kept, found.cFileName)});
     } while (FindNextFileA(search.get(), &found));
-    if (listing.size() == 0)
-        return {};
+    return listing.TakeOldestFirst();
+}
 
-    LimitPlan plan = PlanRecordingLimits(listing.TakeOldestFirst(), archive, age,
-                                         gSettings.fileLimit, gSettings.gbLimit);
+}  // namespace
+
+std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
+                                                const std::vector<std::string>& leave,
+                                                const std::string& kept) {
+    std::string folder = CaptureFolder();
+    std::vector<RecordingFile> files = ListRecordings(folder, leave, kept);
+    if (files.empty())
+        return {};
+    LimitPlan plan =
+        PlanRecordingLimits(files, archive, age, gSettings.fileLimit, gSettings.gbLimit);
     for (const std::string& name : plan.toDelete)
         DeleteFileA(JoinPath(folder, name).c_str());
     std::vector<std::string> chosen;
     for (const std::string& name : plan.toArchive)
         chosen.push_back(JoinPath(folder, name));
     return chosen;
+}
+
+std::string DeleteOldestRecording(const std::vector<std::string>& leave) {
+    std::string folder = CaptureFolder();
+    for (const RecordingFile& file : ListRecordings(folder, leave, {})) {
+        std::string path = JoinPath(folder, file.name);
+        if (DeleteFileA(path.c_str()))
+            return path;
+    }
+    return {};
 }
 
 }  // namespace vistrel

@@ -44,4 +44,9 @@ std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
                                                 const std::vector<std::string>& leave = {},
                                                 const std::string& kept = {});
 
+// A full disk with a limit set: the oldest recording not in `leave` (full
+// paths) goes, to make room for the next segment. Its path, or empty when
+// there was none to delete.
+std::string DeleteOldestRecording(const std::vector<std::string>& leave);
+
 }  // namespace vistrel

@@ -25,10 +25,11 @@ int64_t SegmentEndFor(int64_t start, uint32_t capSeconds);
 // The tick's test: a limit is set and the current second is past it.
 bool SegmentTimeIsUp(int64_t now, int64_t end);
 
-// A segment ends before its file reaches 2 GiB, whatever its time limit:
-// multiplexers without the OpenDML extension (Wine's) stop writing there, and
-// the margin covers a second of uncompressed 1080p between two ticks.
-inline constexpr uint64_t kSegmentByteLimit = (uint64_t{2} << 30) - (uint64_t{384} << 20);
+// A segment ends before its file reaches 4 GiB, whatever its time limit: the
+// files are OpenDML and may grow past 1 GiB, but a FAT32 card (common in car
+// PCs) takes no file of 4 GiB. The margin covers two seconds of uncompressed
+// 1080p between the tick that sees it and the switch.
+inline constexpr uint64_t kSegmentByteLimit = (uint64_t{4} << 30) - (uint64_t{512} << 20);
 inline bool SegmentSizeIsUp(uint64_t bytes) {
     return bytes >= kSegmentByteLimit;
 }
