@@ -119,6 +119,20 @@ int RunToExit(const std::string& program, const std::string& args, DWORD ms, std
     return code ? static_cast<int>(*code) : -1;
 }
 
+int Regsvr32(const std::string& dll, const std::string& options) {
+    return RunToExit("regsvr32.exe", options + " \"" + BinDir() + dll + "\"", 60000);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
+    ULONGLONG end = GetTickCount64() + ms;
+    while (GetTickCount64() < end) {
+        if (condition())
+            return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
 TempDir::TempDir() {
     path_ = UniqueTempName("vt") + "\\";
     CreateDirectoryA(path_.c_str(), nullptr);

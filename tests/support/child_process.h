@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -46,6 +47,12 @@ class ChildProcess {
 // it could not start or had to be ended.
 int RunToExit(const std::string& program, const std::string& args, DWORD ms,
               std::string* output = nullptr);
+
+// regsvr32 with `options` ("/s", "/u /s") on `dll` beside the test; its exit code.
+int Regsvr32(const std::string& dll, const std::string& options);
+
+// Polls `condition` every 20 ms for at most `ms`; its last answer.
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms);
 
 // A unique folder under the temporary folder, removed with its content.
 class TempDir {
