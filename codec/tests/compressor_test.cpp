@@ -142,27 +142,16 @@ TEST_F(CompressorGraph, ShortSamplesAreLeftOutAndTheStreamGoesOn) {
     EXPECT_EQ(compressor->skipped_frames(), 2);
 }
 
+// Which blocks describe no frame is the native input format test's; here a
+// refused type leaves the pins unconnected.
 TEST_F(CompressorGraph, TypesThatDescribeNoFrameAreRefusedAtConnection) {
-    auto spec = [](PixelFormat f, int w, int h) { return TypeOf(f, test::SpecFor(f, w, h)); };
-    dshow::MediaType mismatched = spec(PixelFormat::kRgb24, kW, kH);
-    mismatched.subtype = MEDIASUBTYPE_RGB32;
-    dshow::MediaType short_block = spec(PixelFormat::kRgb32, kW, kH);
-    short_block.cbFormat = 60;
-    dshow::MediaType no_block = spec(PixelFormat::kRgb32, kW, kH);
-    no_block.Reset();
-    no_block.majortype = MEDIATYPE_Video;
-    no_block.subtype = MEDIASUBTYPE_RGB32;
-    dshow::MediaType compressed = spec(PixelFormat::kRgb32, kW, kH);
-    compressed.subtype = MEDIASUBTYPE_MJPG;
-    for (const dshow::MediaType& type :
-         {spec(PixelFormat::kI420, 321, 240), spec(PixelFormat::kNv12, 320, 241),
-          spec(PixelFormat::kYuy2, 0, 240), spec(PixelFormat::kRgb32, kMaxSide + 2, 16), mismatched,
-          short_block, no_block, compressed}) {
-        EXPECT_EQ(compressor->CheckInputType(type), VFW_E_TYPE_NOT_ACCEPTED);
-    }
-    // Through a real connection attempt: refused, nothing left connected.
-    EXPECT_TRUE(FAILED(Build(spec(PixelFormat::kI420, 321, 240))));
+    dshow::MediaType odd = TypeOf(PixelFormat::kI420, test::SpecFor(PixelFormat::kI420, 321, kH));
+    EXPECT_TRUE(FAILED(Build(odd)));
     EXPECT_FALSE(compressor->input().IsConnected());
+    dshow::MediaType compressed =
+        TypeOf(PixelFormat::kRgb32, test::SpecFor(PixelFormat::kRgb32, kW, kH));
+    compressed.subtype = MEDIASUBTYPE_MJPG;
+    EXPECT_EQ(compressor->CheckInputType(compressed), VFW_E_TYPE_NOT_ACCEPTED);
     dshow::MediaType none;
     EXPECT_EQ(compressor->GetMediaType(0, &none), E_UNEXPECTED);
 }

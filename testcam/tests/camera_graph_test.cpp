@@ -118,22 +118,10 @@ TEST_F(CameraTest, StreamConfigReportsEveryCapability) {
     EXPECT_EQ(config->GetStreamCaps(-1, &type, reinterpret_cast<BYTE*>(&caps)), S_FALSE);
 }
 
-TEST_F(CameraTest, SetFormatRoundTripsAndRefusesBadFormats) {
-    for (const Format& f : {Format{1280, 720, 24, 400000}, Format{320, 240, 32, 333667},
-                            Format{1920, 1080, 32, 666666}}) {
-        dshow::MediaType wanted = TypeOf(f);
-        ASSERT_EQ(config->SetFormat(&wanted), S_OK) << f.width;
-        AM_MEDIA_TYPE* got = nullptr;
-        ASSERT_EQ(config->GetFormat(&got), S_OK);
-        auto g = dshow::VideoGeometryOf(*got);
-        ASSERT_TRUE(g);
-        EXPECT_EQ(g->width, f.width);
-        EXPECT_EQ(g->height, f.height);
-        EXPECT_EQ(g->bit_count, f.bits);
-        EXPECT_EQ(g->avg_time_per_frame, f.interval);
-        dshow::DeleteMediaType(got);
-    }
+// That a set format is what the frames then have is the format test below.
+TEST_F(CameraTest, SetFormatRefusesBadFormatsAndKeepsTheLast) {
     dshow::MediaType last = TypeOf({1920, 1080, 32, 666666});
+    ASSERT_EQ(config->SetFormat(&last), S_OK);
 
     auto refused = [&](dshow::MediaType type) {
         HRESULT hr = config->SetFormat(&type);
