@@ -370,8 +370,15 @@ void Record() {
 }
 
 void Stop() {
-    if (!IsRecording())
+    // Also while a failed start waits to be tried again: the user's Stop
+    // wins over the retry.
+    bool pendingRecord = RestartPending() == RestartAction::kRecord;
+    CancelRestartCountdown();
+    if (!IsRecording()) {
+        if (pendingRecord)
+            StartPreview();
         return;
+    }
     EndRecording();
     StartPreview();
     RefreshRecordButtonIfOpen();

@@ -47,6 +47,14 @@ std::string CaptureFolder() {
     return RemoveFileSpec(gSettings.capFilename);
 }
 
+// The file-name part of the capture path: what this recorder's segment names
+// begin with.
+std::string CaptureStem() {
+    std::string_view path = gSettings.capFilename;
+    size_t slash = path.find_last_of('\\');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 }  // namespace
 
 int64_t LocalSeconds() {
@@ -111,16 +119,18 @@ std::string Lower(std::string text) {
 
 // The sizes of the track files (".gpx", ".srt") by their segment's name
 // without extension, in lower case.
-std::map<std::string, uint64_t> SidecarSizes(const std::string& folder) {
+std::map<std::string, uint64_t> SidecarSizes(const std::string& folder, const std::string& stem) {
     std::map<std::string, uint64_t> sizes;
     for (const char* extension : kSidecarExtensions) {
         WIN32_FIND_DATAA found{};
-        FindHandle search(FindFirstFileA(JoinPath(folder, std::string("*") + extension).c_str(), &found));
+        FindHandle search(
+            FindFirstFileA(JoinPath(folder, std::string("*") + extension).c_str(), &found));
         if (!search.valid())
             continue;
         do {
             std::string name = found.cFileName;
-            if (name.size() > 4 && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            if (IsOwnSegmentName(name, stem, extension) &&
+                !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 sizes[Lower(name.substr(0, name.size() - 4))] +=
                     Combine(found.nFileSizeHigh, found.nFileSizeLow);
         } while (FindNextFileA(search.get(), &found));
@@ -131,7 +141,8 @@ std::map<std::string, uint64_t> SidecarSizes(const std::string& folder) {
 std::vector<RecordingFile> ListRecordings(const std::string& folder,
                                           const std::vector<std::string>& leave,
                                           const std::string& kept) {
-    std::map<std::string, uint64_t> sidecars = SidecarSizes(folder);
+    std::string stem = CaptureStem();
+    std::map<std::string, uint64_t> sidecars = SidecarSizes(folder, stem);
     WIN32_FIND_DATAA found{};
     FindHandle search(FindFirstFileA(JoinPath(folder, "*.avi").c_str(), &found));
     if (!search.valid())
@@ -148,11 +159,12 @@ std::vector<RecordingFile> ListRecordings(const std::string& folder,
     };
     RecordingListing listing;
     do {
-        // Folders are not recordings, and the wildcard also matches short
-        // names of longer extensions (".avix"): only real .avi files count.
+        // Only this recorder's own segments: another program's videos and
+        // another instance's segments in the same folder are not ours to
+        // delete or move. Folders are not recordings.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        if (!HasAviExtension(found.cFileName) || left(found.cFileName))
+        if (!IsOwnSegmentName(found.cFileName, stem) || left(found.cFileName))
             continue;
         // A segment's track files count with it in "GBLimit".
         std::string name = found.cFileName;

@@ -31,6 +31,8 @@ std::wstring Wide(const std::string& text) {
 std::vector<std::string> FilesOf(const std::string& capFilename, const char* extension) {
     std::vector<std::string> out;
     std::string folder = RemoveFileSpec(capFilename);
+    size_t slash = capFilename.find_last_of('\\');
+    std::string stem = slash == std::string::npos ? capFilename : capFilename.substr(slash + 1);
     std::string pattern = capFilename + ".*" + extension;
     WIN32_FIND_DATAA found{};
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
@@ -38,8 +40,8 @@ std::vector<std::string> FilesOf(const std::string& capFilename, const char* ext
         return out;
     do {
         std::string name = found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 4 &&
-            lstrcmpiA(name.c_str() + name.size() - 4, extension) == 0)
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            IsOwnSegmentName(name, stem, extension))
             out.push_back(JoinPath(folder, name));
     } while (FindNextFileA(search, &found));
     FindClose(search);
