@@ -16,9 +16,12 @@
 #include "app/recording/recording_files.h"
 #include "app/recording/segment_recovery.h"
 #include "app/recording/segment_rules.h"
+#include "app/recording/segment_track.h"
 #include "app/ui/control_bar.h"
 #include "avi/segment_writer.h"
 #include "common/debug_output.h"
+#include "telemetry/attach.h"
+#include "telemetry/protocol.h"
 
 namespace vistrel {
 
@@ -90,6 +93,10 @@ class SegmentNewsQueue final : public avi::SegmentObserver {
 
 struct RecorderState {
     SegmentNewsQueue news;
+    // The track files beside the segment being written, and the records
+    // they are read from.
+    SegmentTrack track;
+    telemetry::TelemetryReader telemetry;
     std::unique_ptr<ArchiveMover> mover;
     // Moves that failed, tried again at the next segment.
     std::mutex failedLock;
@@ -162,7 +169,7 @@ void KeepLimits() {
 
 void QueueArchive(const std::vector<std::string>& chosen) {
     std::vector<ArchiveMove> moves;
-    for (const std::string& path : chosen)
+    for (const std::string& path : WithSidecars(chosen))
         moves.push_back({path, gSettings.archive});
     {
         std::lock_guard<std::mutex> hold(State().failedLock);
@@ -266,6 +273,9 @@ void SegmentClosed(const avi::SegmentInfo& segment) {
     if (IsRecording())
         BeginSegmentClock(gSettings.capSeconds);
     RecorderState& s = State();
+    // Its track files end with it, before anything may move them.
+    if (lstrcmpiA(s.track.segment().c_str(), Narrow(segment.path).c_str()) == 0)
+        s.track.Close();
     if (s.archivePending && !segment.deleted) {
         s.archivePending = false;
         // The new segment is no recording to choose, nor to count.
@@ -294,6 +304,34 @@ void WriteFailed(const avi::SegmentInfo& segment, HRESULT hr) {
     PrepareNextSegment();
 }
 
+// The recording stops, and its track files end with its last segment.
+void EndRecording() {
+    StopRecording();
+    State().track.Close();
+}
+
+// Once a second while recording: a point and a cue of the segment's track,
+// when a program publishes the GPS or the OBD-II record.
+void SampleTrack() {
+    RecorderState& s = State();
+    avi::ISegmentWriter* writer = SegmentWriter();
+    avi::SegmentWriterStatus status;
+    if (!gSettings.sidecars || !writer || FAILED(writer->GetStatus(&status)) ||
+        status.path.empty() || status.frames == 0) {
+        s.track.Close();
+        return;
+    }
+    s.track.Follow(Narrow(status.path));
+    s.telemetry.Poll();
+    telemetry::GpsSharedRecord gps{};
+    telemetry::ObdSharedRecord obd{};
+    bool haveGps = s.telemetry.hasGps() && telemetry::SnapshotGps(s.telemetry.gps(), gps) &&
+                   gps.PublisherActive != 0;
+    bool haveObd = s.telemetry.hasObd() && telemetry::SnapshotObd(s.telemetry.obd(), obd);
+    s.track.Sample(haveGps ? &gps : nullptr, haveObd ? &obd : nullptr,
+                   (status.last_frame - status.segment_start) / 10000);
+}
+
 }  // namespace
 
 void StartCapture() {
@@ -306,10 +344,12 @@ void StartCapture() {
 
 void EndCapture() {
     StopPreview();
-    StopRecording();
+    EndRecording();
     TearDownGraph();
     ReleaseCaptureDevices();
     SetSegmentObserver(nullptr);
+    State().track.Close();
+    State().telemetry.Detach();
     // Moves under way finish: a recording half copied is neither here nor
     // there.
     State().mover.reset();
@@ -330,9 +370,16 @@ void Record() {
 }
 
 void Stop() {
-    if (!IsRecording())
+    // Also while a failed start waits to be tried again: the user's Stop
+    // wins over the retry.
+    bool pendingRecord = RestartPending() == RestartAction::kRecord;
+    CancelRestartCountdown();
+    if (!IsRecording()) {
+        if (pendingRecord)
+            StartPreview();
         return;
-    StopRecording();
+    }
+    EndRecording();
     StartPreview();
     RefreshRecordButtonIfOpen();
 }
@@ -371,6 +418,7 @@ void RecorderTick() {
             Stop();
         } else {
             PrepareNextSegment();
+            SampleTrack();
         }
         RefreshTimeDisplay();
     }
@@ -402,7 +450,7 @@ void HandleSegmentNews() {
 }
 
 void RestartAfterGraphFailure(bool deviceLost, RestartAction action) {
-    StopRecording();
+    EndRecording();
     // A lost device's filter never delivers again: the restart opens the
     // devices afresh, finding the camera when it is back.
     if (deviceLost) {
@@ -421,7 +469,7 @@ void SuspendCapture() {
         s.resumePreview = true;
     }
     if (IsRecording()) {
-        StopRecording();
+        EndRecording();
         s.resumeRecord = true;
     }
     TearDownGraph();
@@ -444,7 +492,7 @@ void RebuildCapture() {
     if (IsPreviewing())
         StopPreview();
     if (IsRecording())
-        StopRecording();
+        EndRecording();
     TearDownGraph();
     ReleaseCaptureDevices();
     StartPreview();

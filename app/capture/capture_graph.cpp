@@ -185,9 +185,17 @@ void AddOverlay(IBaseFilter* upstream) {
     DropOsdClaimFlag();
     if (!overlay)
         return;
-    s.overlay = overlay;
     s.graph->AddFilter(overlay.Get(), L"GPS Filter");
-    ConnectFilters(upstream, overlay.Get());
+    // An overlay that refuses the camera's picture would cut the video path
+    // (and each retry would add another): the recording goes on without it,
+    // as without a filter that cannot be created.
+    HRESULT hr = ConnectFilters(upstream, overlay.Get());
+    if (FAILED(hr)) {
+        DebugResult("connecting the overlay; recording without it", hr);
+        s.graph->RemoveFilter(overlay.Get());
+        return;
+    }
+    s.overlay = overlay;
 }
 
 enum class VideoPath { kConnected, kCompressorRefused, kFailed };

@@ -11,6 +11,7 @@
 #include "app/capture/crossbar_routes.h"
 #include "app/capture/device_names.h"
 #include "app/core/settings.h"
+#include "common/debug_output.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -219,8 +220,14 @@ void ScanVideoDevices(ICreateDevEnum* devices) {
         std::string display = DeviceDisplayName(friendly, path);
         VideoDeviceNames.Set(slot, display);
         const char* listed = slot < VideoDeviceNames.kSlots ? VideoDeviceNames.At(slot) : nullptr;
-        if (!State().videoDevice &&
-            SameDeviceName(listed ? listed : display.c_str(), gSettings.tvVideoDevice))
+        const char* name = listed ? listed : display.c_str();
+        // No camera saved yet (a first start): the first one listed, kept by
+        // name from now on. A saved name, "<None>" too, stays as it is.
+        if (!State().videoDevice && gSettings.tvVideoDevice[0] == '\0') {
+            std::snprintf(gSettings.tvVideoDevice, sizeof gSettings.tvVideoDevice, "%s", name);
+            DebugLine("capture: no camera was chosen; taking %s\n", name);
+        }
+        if (!State().videoDevice && SameDeviceName(name, gSettings.tvVideoDevice))
             State().videoDevice = moniker;
         ++slot;
     }

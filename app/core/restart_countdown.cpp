@@ -16,4 +16,14 @@ std::optional<RestartAction> TickRestartCountdown() {
     return gRestartCountdown.Tick();
 }
 
+void CancelRestartCountdown() {
+    gRestartCountdown.Cancel();
+}
+
+std::optional<RestartAction> RestartPending() {
+    if (gRestartCountdown.remaining() == 0)
+        return std::nullopt;
+    return gRestartCountdown.action();
+}
+
 }  // namespace vistrel

@@ -19,6 +19,7 @@ class RestartCountdown {
         remaining_ = ticks;
         action_ = action;
     }
+    void Cancel() { remaining_ = 0; }
     // One tick: the action when the count has just reached zero.
     std::optional<RestartAction> Tick() {
         if (remaining_ == 0)
@@ -45,5 +46,9 @@ inline constexpr uint32_t kRestartAfterResume = 7;
 void ArmRestartCountdown(uint32_t ticks, RestartAction action);
 // One tick of it: the action to start now, if it has just run out.
 std::optional<RestartAction> TickRestartCountdown();
+// Stop asked for by the user: nothing restarts by itself.
+void CancelRestartCountdown();
+// The action a running countdown will start, or nothing.
+std::optional<RestartAction> RestartPending();
 
 }  // namespace vistrel

@@ -4,11 +4,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/core/instances.h"
+#include "app/core/path_rules.h"
 #include "app/core/settings.h"
 #include "app/core/settings_table.h"
+#include "common/debug_output.h"
 
 namespace vistrel {
 
@@ -58,6 +63,37 @@ bool QueryValue(HKEY key, const char* name, DWORD* type, std::vector<uint8_t>& d
 
 bool gKeyWasNew = false;
 
+template <size_t N>
+void CopyPath(char (&field)[N], const std::string& path) {
+    std::snprintf(field, N, "%s", path.c_str());
+}
+
+// The capture and archive paths, made absolute with backslashes once, here:
+// everything after relies on it. One that cannot be used falls back to the
+// default, and the debugger output says why.
+void NormalizeStoredPaths() {
+    std::optional<std::string> capture = AbsolutePath(gSettings.capFilename);
+    PathCheck check = capture ? CheckCapturePath(*capture) : PathCheck::kNotAbsolute;
+    if (check != PathCheck::kOk) {
+        DebugLine("settings: CapFilename \"%s\" is %s; using %s\n", gSettings.capFilename,
+                  PathCheckText(check), kDefaultCapFilename);
+        CopyPath(gSettings.capFilename, kDefaultCapFilename);
+    } else {
+        CopyPath(gSettings.capFilename, *capture);
+    }
+    std::string_view stem = gSettings.capFilename;
+    stem = stem.substr(stem.find_last_of('\\') + 1);
+    std::optional<std::string> archive = AbsolutePath(gSettings.archive);
+    check = archive ? CheckArchivePath(*archive, stem.size()) : PathCheck::kNotAbsolute;
+    if (check != PathCheck::kOk) {
+        DebugLine("settings: Archive \"%s\" is %s; using %s\n", gSettings.archive,
+                  PathCheckText(check), kDefaultArchive);
+        CopyPath(gSettings.archive, kDefaultArchive);
+    } else {
+        CopyPath(gSettings.archive, *archive);
+    }
+}
+
 }  // namespace
 
 bool SettingsKeyWasNew() {
@@ -86,6 +122,7 @@ void LoadRegistrySettings() {
     std::snprintf(line, sizeof(line), "gVidFlags %d\n", static_cast<int>(gVidFlags));
     OutputDebugStringA(line);
     ApplyArchiveDefault(gSettings);
+    NormalizeStoredPaths();
     ClampWindowPosition(gSettings.windowPosition);
 }
 

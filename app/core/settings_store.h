@@ -9,7 +9,7 @@ void LoadRegistrySettings();
 // True when the load found no key of this instance and made it: a first
 // start, whose defaults the program may still choose.
 bool SettingsKeyWasNew();
-// At exit and when the settings dialog closes: all fourteen values.
+// At exit and when the settings dialog closes: every value of the table.
 void SaveRegistrySettings();
 
 }  // namespace vistrel

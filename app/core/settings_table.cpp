@@ -48,6 +48,8 @@ auto DwordVariable(SettingField field, S& s) -> decltype(&s.vidFlags) {
             return &s.gbLimit;
         case SettingField::kInput:
             return &s.input;
+        case SettingField::kSidecars:
+            return &s.sidecars;
         default:
             return nullptr;
     }

@@ -41,6 +41,7 @@ enum class SettingField {
     kFileLimit,
     kGbLimit,
     kInput,
+    kSidecars,
 };
 
 struct SettingRow {
@@ -50,7 +51,7 @@ struct SettingRow {
     SettingField field;
 };
 
-inline constexpr std::array<SettingRow, 14> SettingsTable = {{
+inline constexpr std::array<SettingRow, 15> SettingsTable = {{
     {"WindowPosition", kRegBinary, 16, SettingField::kWindowPosition},
     {"CapFilename", kRegSz, 260, SettingField::kCapFilename},
     {"Archive", kRegSz, 260, SettingField::kArchive},
@@ -65,6 +66,7 @@ inline constexpr std::array<SettingRow, 14> SettingsTable = {{
     {"FileLimit", kRegDword, 4, SettingField::kFileLimit},
     {"GBLimit", kRegDword, 4, SettingField::kGbLimit},
     {"Input", kRegDword, 4, SettingField::kInput},
+    {"Sidecars", kRegDword, 4, SettingField::kSidecars},
 }};
 
 // "Software\Halvorix\Vistrel<n>" under the current user.

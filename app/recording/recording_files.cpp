@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <map>
 #include <vector>
 
 #include "app/core/settings.h"
 #include "app/recording/recording_limits.h"
 #include "app/recording/segment_rules.h"
+#include "app/recording/segment_track.h"
 
 namespace vistrel {
 
@@ -43,6 +45,14 @@ uint64_t Combine(DWORD high, DWORD low) {
 
 std::string CaptureFolder() {
     return RemoveFileSpec(gSettings.capFilename);
+}
+
+// The file-name part of the capture path: what this recorder's segment names
+// begin with.
+std::string CaptureStem() {
+    std::string_view path = gSettings.capFilename;
+    size_t slash = path.find_last_of('\\');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 }  // namespace
@@ -101,9 +111,38 @@ namespace {
 // The AVI files of the capture folder, oldest first, leaving out `leave`
 // (full paths); `kept` is marked as kept. Nothing when the folder cannot be
 // searched.
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    return text;
+}
+
+// The sizes of the track files (".gpx", ".srt") by their segment's name
+// without extension, in lower case.
+std::map<std::string, uint64_t> SidecarSizes(const std::string& folder, const std::string& stem) {
+    std::map<std::string, uint64_t> sizes;
+    for (const char* extension : kSidecarExtensions) {
+        WIN32_FIND_DATAA found{};
+        FindHandle search(
+            FindFirstFileA(JoinPath(folder, std::string("*") + extension).c_str(), &found));
+        if (!search.valid())
+            continue;
+        do {
+            std::string name = found.cFileName;
+            if (IsOwnSegmentName(name, stem, extension) &&
+                !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                sizes[Lower(name.substr(0, name.size() - 4))] +=
+                    Combine(found.nFileSizeHigh, found.nFileSizeLow);
+        } while (FindNextFileA(search.get(), &found));
+    }
+    return sizes;
+}
+
 std::vector<RecordingFile> ListRecordings(const std::string& folder,
                                           const std::vector<std::string>& leave,
                                           const std::string& kept) {
+    std::string stem = CaptureStem();
+    std::map<std::string, uint64_t> sidecars = SidecarSizes(folder, stem);
     WIN32_FIND_DATAA found{};
     FindHandle search(FindFirstFileA(JoinPath(folder, "*.avi").c_str(), &found));
     if (!search.valid())
@@ -120,21 +159,46 @@ std::vector<RecordingFile> ListRecordings(const std::string& folder,
     };
     RecordingListing listing;
     do {
-        // Folders are not recordings, and the wildcard also matches short
-        // names of longer extensions (".avix"): only real .avi files count.
+        // Only this recorder's own segments: another program's videos and
+        // another instance's segments in the same folder are not ours to
+        // delete or move. Folders are not recordings.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        if (!HasAviExtension(found.cFileName) || left(found.cFileName))
+        if (!IsOwnSegmentName(found.cFileName, stem) || left(found.cFileName))
             continue;
+        // A segment's track files count with it in "GBLimit".
+        std::string name = found.cFileName;
+        auto track = sidecars.find(Lower(name.substr(0, name.size() - 4)));
+        uint64_t size = Combine(found.nFileSizeHigh, found.nFileSizeLow) +
+                        (track == sidecars.end() ? 0 : track->second);
         listing.Add(
             {found.cFileName,
              Combine(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime),
-             Combine(found.nFileSizeHigh, found.nFileSizeLow), same(kept, found.cFileName)});
+             size, same(kept, found.cFileName)});
     } while (FindNextFileA(search.get(), &found));
     return listing.TakeOldestFirst();
 }
 
 }  // namespace
+
+bool DeleteRecording(const std::string& segment) {
+    for (const char* extension : kSidecarExtensions)
+        DeleteFileA(SidecarPath(segment, extension).c_str());
+    return DeleteFileA(segment.c_str()) != FALSE;
+}
+
+std::vector<std::string> WithSidecars(const std::vector<std::string>& segments) {
+    std::vector<std::string> out;
+    for (const std::string& segment : segments) {
+        out.push_back(segment);
+        for (const char* extension : kSidecarExtensions) {
+            std::string track = SidecarPath(segment, extension);
+            if (GetFileAttributesA(track.c_str()) != INVALID_FILE_ATTRIBUTES)
+                out.push_back(track);
+        }
+    }
+    return out;
+}
 
 std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
                                                 const std::vector<std::string>& leave,
@@ -146,7 +210,7 @@ std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
     LimitPlan plan =
         PlanRecordingLimits(files, archive, age, gSettings.fileLimit, gSettings.gbLimit);
     for (const std::string& name : plan.toDelete)
-        DeleteFileA(JoinPath(folder, name).c_str());
+        DeleteRecording(JoinPath(folder, name));
     std::vector<std::string> chosen;
     for (const std::string& name : plan.toArchive)
         chosen.push_back(JoinPath(folder, name));
@@ -157,7 +221,7 @@ std::string DeleteOldestRecording(const std::vector<std::string>& leave) {
     std::string folder = CaptureFolder();
     for (const RecordingFile& file : ListRecordings(folder, leave, {})) {
         std::string path = JoinPath(folder, file.name);
-        if (DeleteFileA(path.c_str()))
+        if (DeleteRecording(path))
             return path;
     }
     return {};

@@ -44,6 +44,13 @@ std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
                                                 const std::vector<std::string>& leave = {},
                                                 const std::string& kept = {});
 
+// The track files a segment may have beside it.
+inline constexpr const char* kSidecarExtensions[] = {".gpx", ".srt"};
+// Deletes a segment and its track files; true when the segment went.
+bool DeleteRecording(const std::string& segment);
+// The segments (full paths) with the track files each has, for a move.
+std::vector<std::string> WithSidecars(const std::vector<std::string>& segments);
+
 // A full disk with a limit set: the oldest recording not in `leave` (full
 // paths) goes, to make room for the next segment. Its path, or empty when
 // there was none to delete.

@@ -17,24 +17,9 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
 void RecordingListing::Add(RecordingFile file) {
     int64_t second = static_cast<int64_t>(file.lastWrite / kFileTimeUnitsPerSecond);
     files_.push_back({std::move(file), second, next_order_++});
-    // Trim in batches so a huge folder costs linear time and bounded memory.
-    if (files_.size() >= 2 * kMaxListedRecordings)
-        KeepNewest();
-}
-
-void RecordingListing::KeepNewest() {
-    if (files_.size() <= kMaxListedRecordings)
-        return;
-    auto newerFirst = [](const Entry& a, const Entry& b) {
-        return a.second != b.second ? a.second > b.second : a.order > b.order;
-    };
-    std::nth_element(files_.begin(), files_.begin() + kMaxListedRecordings, files_.end(),
-                     newerFirst);
-    files_.resize(kMaxListedRecordings);
 }
 
 std::vector<RecordingFile> RecordingListing::TakeOldestFirst() {
-    KeepNewest();
     // Whole seconds give a proper ordering; listing order breaks ties.
     std::sort(files_.begin(), files_.end(), [](const Entry& a, const Entry& b) {
         return a.second != b.second ? a.second < b.second : a.order < b.order;

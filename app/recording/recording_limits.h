@@ -17,12 +17,8 @@ struct RecordingFile {
     bool kept = false;       // counted by the limits, never chosen or deleted
 };
 
-// At most this many files are looked at in one call.
-inline constexpr size_t kMaxListedRecordings = 512;
-
-// Collects the listing of the capture folder. When the folder holds more than
-// 512 recordings the 512 newest are kept, so the archive step always sees the
-// segment that was just finished whatever order the file system lists in.
+// Collects the listing of the capture folder: every recording counts, however
+// many the folder holds.
 class RecordingListing {
   public:
     void Add(RecordingFile file);
@@ -37,7 +33,6 @@ class RecordingListing {
         int64_t second;
         uint64_t order;
     };
-    void KeepNewest();
     std::vector<Entry> files_;
     uint64_t next_order_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/recording/segment_rules.h"
@@ -10,6 +11,8 @@
 #include "avi/avi_repair.h"
 #include "avi/win32_file.h"
 #include "common/debug_output.h"
+#include "common/win_handle.h"
+#include "telemetry/track_text.h"
 
 namespace vistrel {
 
@@ -25,28 +28,57 @@ std::wstring Wide(const std::string& text) {
     return out;
 }
 
-std::vector<std::string> SegmentsOf(const std::string& capFilename) {
+std::vector<std::string> FilesOf(const std::string& capFilename, const char* extension) {
     std::vector<std::string> out;
     std::string folder = RemoveFileSpec(capFilename);
-    std::string pattern = capFilename + ".*.avi";
+    size_t slash = capFilename.find_last_of('\\');
+    std::string stem = slash == std::string::npos ? capFilename : capFilename.substr(slash + 1);
+    std::string pattern = capFilename + ".*" + extension;
     WIN32_FIND_DATAA found{};
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return out;
     do {
+        std::string name = found.cFileName;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            HasAviExtension(found.cFileName))
-            out.push_back(JoinPath(folder, found.cFileName));
+            IsOwnSegmentName(name, stem, extension))
+            out.push_back(JoinPath(folder, name));
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return out;
+}
+
+// A GPX track cut off by the crash gets its end, so map players read it.
+// Written by an instance that runs, it cannot be opened for writing here.
+void CloseTrack(const std::string& path) {
+    constexpr LONGLONG kLargestTrack = 64LL << 20;
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestTrack)
+        return;
+    std::string text(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr))
+        return;
+    text.resize(got);
+    std::optional<telemetry::GpxRepair> repair = telemetry::RepairGpx(text);
+    if (!repair)
+        return;
+    LARGE_INTEGER keep{};
+    keep.QuadPart = static_cast<LONGLONG>(repair->keep);
+    DWORD written = 0;
+    if (SetFilePointerEx(file.get(), keep, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()) &&
+        WriteFile(file.get(), repair->append.data(), static_cast<DWORD>(repair->append.size()),
+                  &written, nullptr))
+        DebugLine("recorder: the track %s cut off by a crash is closed\n", path.c_str());
 }
 
 }  // namespace
 
 RecoveryCount RecoverUnfinishedSegments(const std::string& capFilename) {
     RecoveryCount count;
-    for (const std::string& path : SegmentsOf(capFilename)) {
+    for (const std::string& path : FilesOf(capFilename, ".avi")) {
         HRESULT hr = S_OK;
         // Writable and not shared for writing: a segment another instance
         // is writing cannot be opened so, and stays as it is.
@@ -78,6 +110,8 @@ RecoveryCount RecoverUnfinishedSegments(const std::string& capFilename) {
                 break;
         }
     }
+    for (const std::string& path : FilesOf(capFilename, ".gpx"))
+        CloseTrack(path);
     return count;
 }
 

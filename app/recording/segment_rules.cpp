@@ -101,12 +101,56 @@ std::vector<std::string> FolderPrefixes(std::string_view path) {
     return out;
 }
 
-bool HasAviExtension(std::string_view name) {
-    if (name.size() < 4)
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
         return false;
-    std::string_view ext = name.substr(name.size() - 4);
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return ext[0] == '.' && lower(ext[1]) == 'a' && lower(ext[2]) == 'v' && lower(ext[3]) == 'i';
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Takes `count` digits (any number of them, at least one, for 0) off the
+// front of `text`.
+bool TakeDigits(std::string_view& text, size_t count) {
+    size_t n = 0;
+    while (n < text.size() && text[n] >= '0' && text[n] <= '9' && (count == 0 || n < count))
+        ++n;
+    if (n == 0 || (count != 0 && n != count))
+        return false;
+    text.remove_prefix(n);
+    return true;
+}
+
+bool Take(std::string_view& text, char c) {
+    if (text.empty() || text.front() != c)
+        return false;
+    text.remove_prefix(1);
+    return true;
+}
+
+}  // namespace
+
+bool IsOwnSegmentName(std::string_view name, std::string_view stem, std::string_view extension) {
+    if (stem.empty() || name.size() < stem.size() + extension.size() ||
+        !SameText(name.substr(0, stem.size()), stem) ||
+        !SameText(name.substr(name.size() - extension.size()), extension))
+        return false;
+    std::string_view t = name.substr(stem.size(), name.size() - stem.size() - extension.size());
+    // ".<year>-MM-DD.hh.mm.ss[_n]"
+    bool stamp = Take(t, '.') && TakeDigits(t, 0) && Take(t, '-') && TakeDigits(t, 2) &&
+                 Take(t, '-') && TakeDigits(t, 2) && Take(t, '.') && TakeDigits(t, 2) &&
+                 Take(t, '.') && TakeDigits(t, 2) && Take(t, '.') && TakeDigits(t, 2);
+    if (!stamp)
+        return false;
+    return t.empty() || (Take(t, '_') && TakeDigits(t, 0) && t.empty());
 }
 
 }  // namespace vistrel

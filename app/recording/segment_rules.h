@@ -10,10 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace vistrel {
+#include "app/core/path_rules.h"
 
-// Longest path the program handles (MAX_PATH without its terminating zero).
-inline constexpr size_t kMaxPathChars = 259;
+namespace vistrel {
 
 // A local file time (100-ns units since 1601-01-01) as whole seconds.
 int64_t LocalSecondsFromFileTime(uint64_t localFileTime);
@@ -69,7 +68,12 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // out). The last component is never included.
 std::vector<std::string> FolderPrefixes(std::string_view path);
 
-// True for a name ending in ".avi" in any letter case.
-bool HasAviExtension(std::string_view name);
+// True for a segment this recorder writes for the capture stem `stem` (the
+// file-name part of the capture path): "<stem>.<year>-<MM>-<DD>.<hh>.<mm>.<ss>"
+// with an optional "_<serial>", then `extension` (".avi", or a track file's
+// ".gpx", ".srt"); letters in any case, as the file system compares them.
+// Another program's video, another stem's (another instance's) are not.
+bool IsOwnSegmentName(std::string_view name, std::string_view stem,
+                      std::string_view extension = ".avi");
 
 }  // namespace vistrel

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "app/capture/capture_graph.h"
@@ -17,6 +18,7 @@
 #include "app/ui/resource.h"
 #include "app/core/settings.h"
 #include "app/core/settings_store.h"
+#include "app/core/path_rules.h"
 #include "app/ui/device_lists.h"
 #include "app/ui/settings_values.h"
 
@@ -161,13 +163,40 @@ void ReadTimeField(HWND dialog) {
     ShowProblem(dialog, IDC_SETTINGS_TIME_LIMIT, problem, "Time Limit");
 }
 
-template <size_t N>
-void ReadPathField(HWND dialog, int id, char (&setting)[N], const char* field) {
+// While typing: only what is plainly wrong is shown; nothing is taken yet.
+void CheckTypedPath(HWND dialog, int id, const char* field) {
+    ShowProblem(dialog, id, CheckPathText(FullItemText(dialog, id)), field);
+}
+
+// A path takes effect only when the field is accepted (left, or the dialog
+// closed): a half-typed "D:\V" must never become where the next segment goes
+// or where the limits delete. Taken as the full path with backslashes that
+// the recorder will use, and refused when its recordings' names would not
+// fit. False when refused.
+bool AcceptPathField(HWND dialog, int id) {
+    bool capture = id == IDC_SETTINGS_CAPTURE_PATH;
+    const char* field = capture ? "Video" : "Archive";
     std::string text = FullItemText(dialog, id);
     FieldProblem problem = CheckPathText(text);
-    if (problem == FieldProblem::kOk)
-        CopyText(setting, text);
+    std::optional<std::string> path;
+    if (problem == FieldProblem::kOk) {
+        path = AbsolutePath(text);
+        std::string_view stem = FileNamePart(gSettings.capFilename);
+        PathCheck check = !path     ? PathCheck::kNotAbsolute
+                          : capture ? CheckCapturePath(*path)
+                                    : CheckArchivePath(*path, stem.size());
+        problem = FieldProblemOf(check);
+    }
     ShowProblem(dialog, id, problem, field);
+    if (problem != FieldProblem::kOk)
+        return false;
+    if (capture)
+        CopyText(gSettings.capFilename, *path);
+    else
+        CopyText(gSettings.archive, *path);
+    if (*path != text)
+        SetDlgItemTextA(dialog, id, path->c_str());
+    return true;
 }
 
 // The nearest folder of `path` that exists (walking up past the ones the
@@ -238,8 +267,9 @@ void BrowseCaptureFolder(HWND dialog) {
     if (problem == FieldProblem::kOk)
         problem = JoinCaptureFolder(folder, fileName, joined);
     if (problem == FieldProblem::kOk) {
-        CopyText(gSettings.capFilename, joined);
-        SetDlgItemTextA(dialog, IDC_SETTINGS_CAPTURE_PATH, gSettings.capFilename);
+        SetDlgItemTextA(dialog, IDC_SETTINGS_CAPTURE_PATH, joined.c_str());
+        AcceptPathField(dialog, IDC_SETTINGS_CAPTURE_PATH);
+        return;
     }
     ShowProblem(dialog, IDC_SETTINGS_CAPTURE_PATH, problem, "Video");
 }
@@ -253,8 +283,9 @@ void BrowseArchiveFolder(HWND dialog) {
     if (problem == FieldProblem::kOk)
         problem = CheckPathText(folder);
     if (problem == FieldProblem::kOk) {
-        CopyText(gSettings.archive, folder);
-        SetDlgItemTextA(dialog, IDC_SETTINGS_ARCHIVE_PATH, gSettings.archive);
+        SetDlgItemTextA(dialog, IDC_SETTINGS_ARCHIVE_PATH, folder);
+        AcceptPathField(dialog, IDC_SETTINGS_ARCHIVE_PATH);
+        return;
     }
     ShowProblem(dialog, IDC_SETTINGS_ARCHIVE_PATH, problem, "Archive");
 }
@@ -278,7 +309,8 @@ bool FoldersWritable(HWND dialog) {
 }
 
 void CloseDialog(HWND dialog) {
-    if (!FoldersWritable(dialog))
+    if (!AcceptPathField(dialog, IDC_SETTINGS_CAPTURE_PATH) ||
+        !AcceptPathField(dialog, IDC_SETTINGS_ARCHIVE_PATH) || !FoldersWritable(dialog))
         return;
     SaveRegistrySettings();
     EndDialog(dialog, gGraphChanged ? kSettingsNeedNewGraph : 0);
@@ -336,10 +368,11 @@ void Command(HWND dialog, int id, int code) {
                 gSettings.frameRate = FrameRateValue(ItemText(dialog, id, 14).c_str());
             return;
         case IDC_SETTINGS_CAPTURE_PATH:
-            ReadPathField(dialog, id, gSettings.capFilename, "Video");
-            return;
         case IDC_SETTINGS_ARCHIVE_PATH:
-            ReadPathField(dialog, id, gSettings.archive, "Archive");
+            if (code == EN_KILLFOCUS)
+                AcceptPathField(dialog, id);
+            else if (code == EN_CHANGE)
+                CheckTypedPath(dialog, id, id == IDC_SETTINGS_CAPTURE_PATH ? "Video" : "Archive");
             return;
         case IDC_SETTINGS_TIME_LIMIT:
             ReadTimeField(dialog);

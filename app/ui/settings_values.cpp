@@ -140,6 +140,22 @@ int FrameRateIndex(const char (*list)[8], size_t count, double rate) {
     return -1;
 }
 
+FieldProblem FieldProblemOf(PathCheck check) {
+    switch (check) {
+        case PathCheck::kOk:
+            return FieldProblem::kOk;
+        case PathCheck::kNotAbsolute:
+            return FieldProblem::kNotAbsolute;
+        case PathCheck::kTooLong:
+            return FieldProblem::kTooLong;
+        case PathCheck::kNoFileName:
+            return FieldProblem::kNoFileName;
+        case PathCheck::kBadCharacter:
+            return FieldProblem::kBadCharacter;
+    }
+    return FieldProblem::kBadCharacter;
+}
+
 FieldProblem CheckPathText(std::string_view path) {
     if (path.size() > kMaxPathText)
         return FieldProblem::kTooLong;
@@ -211,7 +227,9 @@ std::string ProblemText(FieldProblem problem, std::string_view field) {
         case FieldProblem::kTooManyParts:
             return name + " is hours:minutes:seconds at most; the setting keeps its last value.";
         case FieldProblem::kTooLong:
-            return name + " is longer than 259 characters; the setting keeps its last value.";
+            return name +
+                   " is too long for the names of the recordings under it; the setting "
+                   "keeps its last value.";
         case FieldProblem::kBadCharacter:
             return name +
                    " contains a character a path cannot have; the setting keeps its last "
@@ -220,6 +238,14 @@ std::string ProblemText(FieldProblem problem, std::string_view field) {
             return name + ": choose a folder, not a file; the setting is unchanged.";
         case FieldProblem::kNotWritable:
             return name + ": the folder cannot be written to; choose another.";
+        case FieldProblem::kNotAbsolute:
+            return name +
+                   " needs a drive or a share, such as C:\\Video\\Capture; the "
+                   "setting keeps its last value.";
+        case FieldProblem::kNoFileName:
+            return name +
+                   " needs a file name after the folder, such as C:\\Video\\Capture; "
+                   "the setting keeps its last value.";
     }
     return {};
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/core/path_rules.h"
+
 namespace vistrel {
 
 inline constexpr size_t kMaxPathText = 259;  // longest path a setting holds
@@ -22,6 +24,8 @@ enum class FieldProblem {
     kBadCharacter,  // a character no Windows path may contain
     kNotAFolder,    // the chosen item is a file, not a folder
     kNotWritable,   // the folder cannot be written to
+    kNotAbsolute,   // no drive or share to make a full path of
+    kNoFileName,    // a capture path without a file name after its folder
 };
 
 // Reads a "FileLimit" or "GBLimit" text: decimal digits with blanks around
@@ -44,6 +48,9 @@ double FrameRateValue(const char* text);
 // The index of the entry of `list` (ended by an empty text, at most `count`
 // entries) whose value equals `rate` exactly, or -1.
 int FrameRateIndex(const char (*list)[8], size_t count, double rate);
+
+// The field's answer for a path the recorder cannot use.
+FieldProblem FieldProblemOf(PathCheck check);
 
 // A path the settings may hold: at most kMaxPathText characters, none of
 // < > " | ? * or control characters, ':' only after a drive letter.

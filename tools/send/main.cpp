@@ -52,6 +52,15 @@ int main(int argc, char** argv) {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                              SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerTimeoutMs, &answer)) {
+        // A recorder busy past the wait still gets the command: the system
+        // keeps it (and a copy of its text) in the window's queue.
+        if (GetLastError() == ERROR_TIMEOUT && IsWindow(window)) {
+            std::fprintf(stderr,
+                         "vistrel-send: the recorder \"%s\" is busy; the command waits "
+                         "in its queue\n",
+                         title.c_str());
+            return 0;
+        }
         std::fprintf(stderr, "vistrel-send: the recorder \"%s\" did not take the command\n",
                      title.c_str());
         return 1;

@@ -2,7 +2,7 @@
 # The recorder (vistrel.exe with the test camera, 320x240 RGB32 at 30 fps)
 # recording without a gap, read back with ffmpeg and ffprobe:
 #
-#   continuous_scenario.sh rotation|kill|archive|disk-full|early-exit <bin> <native build>
+#   continuous_scenario.sh rotation|kill|archive|disk-full|early-exit|track <bin> <native build>
 #
 # rotation:   5-second segments for about 25 s, then Exit: the camera's numbers
 #             run on across all files, none missing or repeated; every full
@@ -20,6 +20,11 @@
 #             readable.
 # early-exit: Exit within half a second of a segment's start, ten times: no
 #             file without a frame is left.
+# track:      with the GPS feed at a fixed position and the simulated OBD-II
+#             feed: every segment has a GPX track whose points hold the
+#             record's values (read with gpxpy) and an SRT that ffmpeg reads;
+#             the limits delete, and Archive moves, them with their segment;
+#             a track cut off by a kill is closed by the next start.
 set -u
 mode=$1
 bin=$(cd "$2" && pwd)
@@ -226,6 +231,59 @@ early-exit)
         done
     done
     echo "files left: $(find "$work" -name '*.avi' | wc -l)"
+    ;;
+track)
+    wine_exec 120 "$bin/vistrel-gpsfeed.exe" --fix 48.137,11.575 --alt 520 --speed 25 \
+        --heading 90 --seconds 90 >/dev/null 2>&1 &
+    gps=$!
+    wine_exec 120 "$bin/vistrel-obdfeed.exe" --simulate --seconds 90 >/dev/null 2>&1 &
+    obd=$!
+    start "$(wine_path "$work/cap")\\Seg" 4 FileLimit=2 "Archive=$(wine_path "$work/saved"):"
+    check "recording starts" wait_for 30 '[ "$(count "$work/cap")" -ge 1 ]'
+    sleep 14
+    send Archive
+    sleep 6
+    check "Exit ends the recorder with exit code 0" stop
+    tracks_ok() {  # every segment in $1 with a GPX of the fixed position and an SRT
+        local f bad=0
+        for f in $(avis "$1"); do
+            /usr/bin/python3 - "${f%.avi}.gpx" <<'PY' || bad=1
+import sys, gpxpy
+with open(sys.argv[1]) as f:
+    gpx = gpxpy.parse(f)
+points = [p for t in gpx.tracks for s in t.segments for p in s.points]
+ok = len(points) >= 2 and all(abs(p.latitude - 48.137) < 1e-4 and abs(p.longitude - 11.575) < 1e-4
+                              and abs(p.elevation - 520) < 0.01 for p in points)
+print(f"  {sys.argv[1].split('/')[-1]}: {len(points)} points" + ("" if ok else " WRONG"))
+sys.exit(0 if ok else 1)
+PY
+            [ "$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "${f%.avi}.srt" \
+                2>/dev/null)" = subrip ] &&
+                [ "$(grep -c -- '-->' "${f%.avi}.srt")" -ge 2 ] || { echo "  ${f%.avi}.srt unread"; bad=1; }
+        done
+        [ "$bad" = 0 ]
+    }
+    check "every segment has its track and its subtitles" tracks_ok "$work/cap"
+    check "the archived segments took theirs along" tracks_ok "$work/saved"
+    orphans=0
+    for t in "$work"/cap/*.gpx "$work"/cap/*.srt; do
+        [ -e "$t" ] && [ ! -e "${t%.*}.avi" ] && { echo "  orphan $(basename "$t")"; orphans=1; }
+    done
+    check "the limits deleted the tracks with their segments" [ "$orphans" = 0 ]
+    # A kill cuts the track off; the next start closes it.
+    start "$(wine_path "$work/kill")\\Seg" 600
+    wait_for 30 '[ -s "$(ls "$work"/kill/*.gpx 2>/dev/null | head -1)" ]'
+    sleep 2.$((RANDOM % 10))
+    kill -KILL "$(process_of)"
+    wait "$RECORDER" 2>/dev/null
+    start "$(wine_path "$work/kill")\\Seg" 600
+    wait_for 30 '[ "$(count "$work/kill")" -ge 2 ]'
+    stop >/dev/null
+    first=$(avis "$work/kill" | head -1)
+    check "a track cut off by a kill parses after the next start" \
+        /usr/bin/python3 -c "import gpxpy,sys; gpxpy.parse(open(sys.argv[1]))" "${first%.avi}.gpx"
+    kill "$gps" "$obd" 2>/dev/null
+    wait "$gps" "$obd" 2>/dev/null
     ;;
 *)
     echo "unknown mode $mode"

@@ -77,6 +77,14 @@ bool IsFolder(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A segment name of this recorder (stem "Capture"), n seconds into a minute.
+std::string Seg(int n, const char* serial = "") {
+    char name[64];
+    std::snprintf(name, sizeof name, "Capture.2026-01-01.00.%02d.%02d%s.avi", n / 60, n % 60,
+                  serial);
+    return name;
+}
+
 class RecordingFilesTest : public ::testing::Test {
   protected:
     // The limits, and the moves of what they chose for the archive.
@@ -100,70 +108,76 @@ class RecordingFilesTest : public ::testing::Test {
     uint64_t base_ = Now() - 3600 * kSecond;
 };
 
-TEST_F(RecordingFilesTest, FileLimitDeletesTheOldestByLastWriteTime) {
+TEST_F(RecordingFilesTest, FileLimitDeletesTheOldestOfItsOwnSegmentsOnly) {
     // Names sort the other way round from their ages.
-    for (int i = 0; i < 10; ++i) {
-        MakeFile(capture_ + "Capture." + std::to_string(i) + ".avi",
-                 base_ + (9 - i) * 60 * kSecond);
+    for (int i = 0; i < 10; ++i)
+        MakeFile(capture_ + Seg(i), base_ + (9 - i) * 60 * kSecond);
+    // Not this recorder's: another program's video, another instance's
+    // segments, a folder, a longer extension.
+    const std::set<std::string> foreign = {"holiday.avi", "Front.2026-01-01.00.00.00.avi",
+                                           "Capture.old.AVI", "folder.avi", "notes.avix"};
+    for (const std::string& name : foreign) {
+        if (name == "folder.avi")
+            CreateDirectoryA((capture_ + name).c_str(), nullptr);
+        else
+            MakeFile(capture_ + name, base_ - 3600 * kSecond);
     }
-    MakeFile(capture_ + "notes.avix", base_);  // matches *.avi through its short name only
-    MakeFile(capture_ + "readme.txt", base_);
-    CreateDirectoryA((capture_ + "folder.avi").c_str(), nullptr);
+    // A track file goes with its segment.
+    MakeFile(capture_ + "Capture.2026-01-01.00.00.09.gpx", base_);
     gSettings.fileLimit = 5;
     EnforceRecordingLimits(false, 0);
-    EXPECT_EQ(
-        Listing(capture_),
-        (std::set<std::string>{"Capture.0.avi", "Capture.1.avi", "Capture.2.avi", "Capture.3.avi",
-                               "Capture.4.avi", "folder.avi", "notes.avix", "readme.txt"}));
-    // Any stem counts, any letter case of the extension too.
-    MakeFile(capture_ + "foreign.AVI", base_ - 3600 * kSecond);
-    EnforceRecordingLimits(false, 0);
-    EXPECT_EQ(Listing(capture_).count("foreign.AVI"), 0u);
-    EXPECT_EQ(Listing(capture_).count("Capture.0.avi"), 1u);
+    std::set<std::string> expected = foreign;
+    for (int i = 0; i < 5; ++i)
+        expected.insert(Seg(i));
+    EXPECT_EQ(Listing(capture_), expected);
 
     std::strcpy(gSettings.capFilename, (dir_.path() + "missing\\Capture").c_str());
     EnforceRecordingLimits(true, 0);  // nothing to list: nothing happens
     EXPECT_EQ(GetFileAttributesA(archive_.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(RecordingFilesTest, SizeLimitCountsWholeGibibytes) {
-    for (int i = 0; i < 3; ++i) {
-        MakeFile(capture_ + "s" + std::to_string(i) + ".avi", base_ + i * kSecond, kGiB * 9 / 10);
-    }
+TEST_F(RecordingFilesTest, SizeLimitCountsWholeGibibytesWithTheTracks) {
+    for (int i = 0; i < 3; ++i)
+        MakeFile(capture_ + Seg(i), base_ + i * kSecond, kGiB * 9 / 10);
+    // The newest segment's track makes the last two 2 whole GiB (without it
+    // they would be 1.8, that is 1).
+    MakeFile(capture_ + "Capture.2026-01-01.00.00.02.srt", base_, kGiB / 4);
     gSettings.gbLimit = 1;
     EnforceRecordingLimits(false, 0);
-    EXPECT_EQ(Listing(capture_), (std::set<std::string>{"s1.avi", "s2.avi"}));
-    EnforceRecordingLimits(false, 0);  // 1.8 GiB is 1 whole GiB: nothing more goes
-    EXPECT_EQ(Listing(capture_).size(), 2u);
+    EXPECT_EQ(Listing(capture_),
+              (std::set<std::string>{Seg(2), "Capture.2026-01-01.00.00.02.srt"}));
 }
 
 TEST_F(RecordingFilesTest, ArchiveMovesTheLastMinuteAndCreatesTheFolder) {
-    for (int i = 1; i <= 4; ++i) {
-        MakeFile(capture_ + "seg" + std::to_string(i) + ".avi", base_ + i * 60 * kSecond);
-    }
+    for (int i = 1; i <= 4; ++i)
+        MakeFile(capture_ + Seg(i), base_ + i * 60 * kSecond);
+    MakeFile(capture_ + "Capture.2026-01-01.00.00.04.gpx", base_);
     // The segment being written is no recording to choose yet.
-    MakeFile(capture_ + "open.avi", base_ + 600 * kSecond);
-    Archive(30, {capture_ + "OPEN.avi"});  // 30 s old: the one before goes too
-    EXPECT_TRUE(IsFolder(archive_));       // made with its parents
-    EXPECT_EQ(Listing(archive_ + "\\"), (std::set<std::string>{"seg3.avi", "seg4.avi"}));
-    EXPECT_EQ(Listing(capture_), (std::set<std::string>{"open.avi", "seg1.avi", "seg2.avi"}));
+    MakeFile(capture_ + Seg(5), base_ + 600 * kSecond);
+    std::vector<std::string> chosen = EnforceRecordingLimits(true, 30, {capture_ + Seg(5)});
+    for (const std::string& f : WithSidecars(chosen))
+        EXPECT_FALSE(MoveToArchive({f, gSettings.archive}).target.empty()) << f;
+    EXPECT_TRUE(IsFolder(archive_));  // made with its parents
+    EXPECT_EQ(Listing(archive_ + "\\"),
+              (std::set<std::string>{Seg(3), Seg(4), "Capture.2026-01-01.00.00.04.gpx"}));
+    EXPECT_EQ(Listing(capture_), (std::set<std::string>{Seg(1), Seg(2), Seg(5)}));
 
-    Archive(90, {capture_ + "open.avi"});  // an older segment: only the newest goes
-    EXPECT_EQ(Listing(capture_), (std::set<std::string>{"open.avi", "seg1.avi"}));
+    Archive(90, {capture_ + Seg(5)});  // an older segment: only the newest goes
+    EXPECT_EQ(Listing(capture_), (std::set<std::string>{Seg(1), Seg(5)}));
 }
 
 TEST_F(RecordingFilesTest, ArchiveNeverLeavesARecordingBehindForATakenName) {
     CreateFolderPath(archive_ + "\\x");
-    MakeFile(archive_ + "\\same.avi", base_, 0, "kept before");
-    MakeFile(archive_ + "\\same_2.avi", base_, 0, "kept too");
-    MakeFile(capture_ + "same.avi", base_ + kSecond, 0, "new one");
+    MakeFile(archive_ + "\\" + Seg(1), base_, 0, "kept before");
+    MakeFile(archive_ + "\\" + Seg(1, "_2"), base_, 0, "kept too");
+    MakeFile(capture_ + Seg(1), base_ + kSecond, 0, "new one");
     gSettings.fileLimit = 1;
-    MakeFile(capture_ + "older.avi", base_, 16);
+    MakeFile(capture_ + Seg(0), base_, 16);
     Archive(600);
-    EXPECT_EQ(Listing(capture_), std::set<std::string>{"older.avi"});
-    EXPECT_EQ(Content(archive_ + "\\same.avi"), "kept before");
-    EXPECT_EQ(Content(archive_ + "\\same_2.avi"), "kept too");
-    EXPECT_EQ(Content(archive_ + "\\same_3.avi"), "new one");
+    EXPECT_EQ(Listing(capture_), std::set<std::string>{Seg(0)});
+    EXPECT_EQ(Content(archive_ + "\\" + Seg(1)), "kept before");
+    EXPECT_EQ(Content(archive_ + "\\" + Seg(1, "_2")), "kept too");
+    EXPECT_EQ(Content(archive_ + "\\" + Seg(1, "_3")), "new one");
 }
 
 TEST_F(RecordingFilesTest, SegmentNamesNeverRepeatWithinOneSecond) {

@@ -47,25 +47,32 @@ TEST(RecordingListing, SortsOldestFirstByWholeSeconds) {
     EXPECT_EQ(NamesOf(close), (Names{"late.avi", "x.avi", "next.avi"}));
 }
 
-TEST(RecordingListing, KeepsThe512NewestOfABiggerFolder) {
+TEST(RecordingListing, EveryRecordingOfABigFolderCounts) {
+    // A limit above 512 holds, and the oldest go first, however many there are.
     RecordingListing listing;
-    // Name order is time order here, so the newest come last in the listing.
     for (int i = 0; i < 1500; ++i)
-        listing.Add(File("f" + std::to_string(10000 + i) + ".avi", i));
-    std::vector<RecordingFile> kept = listing.TakeOldestFirst();
-    ASSERT_EQ(kept.size(), kMaxListedRecordings);
-    EXPECT_EQ(kept.front().name, "f" + std::to_string(10000 + 1500 - 512) + ".avi");
-    EXPECT_EQ(kept.back().name, "f11499.avi");
-    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
+        listing.Add(File("f" + std::to_string(10000 + i) + ".avi", (i * 7919) % 1500));
+    std::vector<RecordingFile> all = listing.TakeOldestFirst();
+    ASSERT_EQ(all.size(), 1500u);
+    EXPECT_TRUE(std::is_sorted(all.begin(), all.end(), [](const auto& a, const auto& b) {
         return a.lastWrite < b.lastWrite;
     }));
-    // The archive step therefore finds the segment just finished.
-    EXPECT_EQ(PlanRecordingLimits(kept, true, 300, 0, 0).toArchive, Names{"f11499.avi"});
+    LimitPlan plan = PlanRecordingLimits(all, false, 0, 1000, 0);
+    ASSERT_EQ(plan.toDelete.size(), 500u);
+    EXPECT_EQ(plan.toDelete.front(), all.front().name);
+    EXPECT_EQ(plan.toDelete.back(), all[499].name);
+}
 
-    RecordingListing exact;
-    for (int i = 0; i < 512; ++i)
-        exact.Add(File(std::to_string(i), 512 - i));
-    EXPECT_EQ(exact.TakeOldestFirst().size(), 512u);
+// The segment being written counts toward the limits but is never chosen.
+TEST(PlanRecordingLimits, AKeptFileCountsButStays) {
+    std::vector<RecordingFile> files = {File("a", 0, 3ull << 30), File("b", 1), File("now", 2)};
+    files[2].kept = true;
+    files[2].size = 3ull << 30;
+    LimitPlan plan = PlanRecordingLimits(files, true, 30, 1, 1);
+    EXPECT_EQ(plan.toArchive, (Names{"b", "a"}));
+    EXPECT_TRUE(plan.toDelete.empty());
+    plan = PlanRecordingLimits(files, false, 0, 1, 1);
+    EXPECT_EQ(plan.toDelete, (Names{"a", "b"}));
 }
 
 TEST(PlanRecordingLimits, FileLimitDeletesTheOldestBeyondIt) {

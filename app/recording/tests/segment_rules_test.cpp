@@ -82,13 +82,21 @@ TEST(PathRules, FolderPrefixesSkipBareDrivesAndTheLastComponent) {
     EXPECT_EQ(FolderPrefixes("abc\\d"), V{"abc"});
 }
 
-TEST(PathRules, OnlyNamesEndingInAviCount) {
-    EXPECT_TRUE(HasAviExtension("x.avi"));
-    EXPECT_TRUE(HasAviExtension("old.AVI"));
-    EXPECT_TRUE(HasAviExtension(".avi"));
-    EXPECT_FALSE(HasAviExtension("notes.avix"));
-    EXPECT_FALSE(HasAviExtension("xavi"));
-    EXPECT_FALSE(HasAviExtension("avi"));
+TEST(OwnSegments, OnlyTheStemsOwnDateAndTimeNames) {
+    // What SegmentFileName makes is its own, in any letter case.
+    EXPECT_TRUE(IsOwnSegmentName(SegmentFileName("Cap", kSample), "Cap"));
+    EXPECT_TRUE(IsOwnSegmentName(SegmentFileName("Cap", kSample, 27), "cap"));
+    EXPECT_TRUE(IsOwnSegmentName("CAP.2026-12-06.14.05.09.AVI", "Cap"));
+    EXPECT_TRUE(IsOwnSegmentName("Cap.999-01-02.03.04.05.avi", "Cap"));
+    EXPECT_TRUE(IsOwnSegmentName("Cap.2026-12-06.14.05.09_2.gpx", "Cap", ".gpx"));
+    for (const char* other : {"holiday.avi", "Cap.avi", "Cap.2026-12-06.14.05.09.avix",
+                              "Capture.2026-12-06.14.05.09.avi", "Ca.2026-12-06.14.05.09.avi",
+                              "Cap.2026-12-6.14.05.09.avi", "Cap.2026-12-06.14.05.9.avi",
+                              "Cap.2026-12-06.14.05.09_.avi", "Cap.2026-12-06.14.05.09_2x.avi",
+                              "Cap.2026-12-06.14.05.09.extra.avi", "Cap..2026-12-06.14.05.09.avi",
+                              "Cap.2026-12-06.14.05.09.gpx"})
+        EXPECT_FALSE(IsOwnSegmentName(other, "Cap")) << other;
+    EXPECT_FALSE(IsOwnSegmentName(".2026-12-06.14.05.09.avi", ""));  // no stem, no segments
 }
 
 TEST(LocalSeconds, WholeSecondsSince1601) {
