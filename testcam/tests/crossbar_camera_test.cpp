@@ -178,13 +178,23 @@ class FaultSwitchTest : public ::testing::Test {
         CoUninitialize();
     }
 
-    // Camera capture -> test sink, in a new graph.
+    // Camera capture -> test sink and preview -> Null Renderer, in a new
+    // graph, as a recorder's graph has a renderer (under Wine, releasing a
+    // graph without one whose Run the camera refused hangs in the heap). The
+    // graph stops and goes before the filters.
     struct Chain {
-        fwtest::Graph graph;
         ComPtr<IBaseFilter> camera;
         fwtest::TestSink* sink = new fwtest::TestSink;
         ComPtr<IBaseFilter> sink_filter{sink};
+        ComPtr<IBaseFilter> preview = Create(CLSID_NullRenderer);
+        fwtest::Graph graph;
         ComPtr<IMediaEventEx> events;
+        ~Chain() {
+            if (graph.control)
+                fwtest::CallWithin(15000, "Stop", [&] { return graph.control->Stop(); });
+            events.Reset();
+            graph = fwtest::Graph();
+        }
     };
     void Build(Chain& c) {
         c.camera = LoadCamera();
@@ -196,6 +206,11 @@ class FaultSwitchTest : public ::testing::Test {
         ASSERT_EQ(c.graph.Add(c.camera.Get(), L"VideoCap"), S_OK);
         ASSERT_EQ(c.graph.Add(c.sink, L"frames"), S_OK);
         ASSERT_EQ(c.graph.Connect(FindPin(c.camera.Get(), L"Capture").Get(), &c.sink->pin()), S_OK);
+        ASSERT_TRUE(c.preview);
+        ASSERT_EQ(c.graph.Add(c.preview.Get(), L"preview"), S_OK);
+        ASSERT_EQ(c.graph.Connect(FindPin(c.camera.Get(), L"Preview").Get(),
+                                  fwtest::PinOf(c.preview.Get(), PINDIR_INPUT).Get()),
+                  S_OK);
     }
     // Runs the graph and tells whether the camera refused to start: the
     // graph's Run fails (Windows), or it answers success while the camera
