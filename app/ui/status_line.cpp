@@ -34,6 +34,11 @@ LRESULT CALLBACK LineProc(HWND line, UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (message == WM_NCHITTEST)
         return HTTRANSPARENT;  // clicks go to the main window as before
+    if (message == WM_SETFOCUS) {
+        // The keys are the main window's.
+        SetFocus(GetParent(line));
+        return 0;
+    }
     return DefWindowProcA(line, message, wParam, lParam);
 }
 
@@ -48,8 +53,9 @@ bool Create(HWND main) {
         c.lpszClassName = kClassName;
         registered = RegisterClassA(&c) != 0;
     }
-    gLine = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, main,
-                            nullptr, instance, nullptr);
+    // Disabled: the dialog manager never hands it the keyboard focus.
+    gLine = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, 0, 0, 0, 0,
+                            main, nullptr, instance, nullptr);
     return gLine != nullptr;
 }
 
@@ -74,8 +80,15 @@ void RefreshStatusLine(HWND main) {
         return;
     RECT client{};
     GetClientRect(main, &client);
-    // Above the video window, which clips its siblings.
-    SetWindowPos(gLine, HWND_TOP, 0, 0, client.right, kHeight, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    RECT placed{};
+    GetWindowRect(gLine, &placed);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&placed), 2);
+    bool moved = placed.left != 0 || placed.top != 0 || placed.right != client.right ||
+                 placed.bottom != kHeight;
+    if (moved || !IsWindowVisible(gLine)) {
+        // Above the video window, which clips its siblings.
+        SetWindowPos(gLine, HWND_TOP, 0, 0, client.right, kHeight, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
     if (text != gShown) {
         gShown = text;
         InvalidateRect(gLine, nullptr, TRUE);
