@@ -297,10 +297,15 @@ void PrepareNextSegment() {
 
 void SegmentClosed(const avi::SegmentInfo& segment) {
     if (!segment.deleted) {
-        DebugLine("recorder: segment closed, %llu frames, %llu bytes%s\n",
+        // With the process's handle and GDI object counts: a long run shows
+        // whether anything leaks per segment.
+        DWORD handles = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &handles);
+        DebugLine("recorder: segment closed, %llu frames, %llu bytes%s; handles %lu, gdi %lu\n",
                   static_cast<unsigned long long>(segment.frames),
                   static_cast<unsigned long long>(segment.bytes),
-                  segment.whole ? "" : " (left for repair)");
+                  segment.whole ? "" : " (left for repair)", static_cast<unsigned long>(handles),
+                  static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)));
     }
     RecorderState& s = State();
     // The writer went on into the next file: that segment starts its clock,
