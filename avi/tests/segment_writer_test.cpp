@@ -117,18 +117,7 @@ class SegmentWriterTest : public fwtest::GraphTest {
         HRESULT hr = S_OK;
         return avi::Win32File::Open(path, false, &hr);
     }
-    size_t FilesInFolder() {
-        WIN32_FIND_DATAA found;
-        HANDLE find = FindFirstFileA((dir.path() + "*.avi").c_str(), &found);
-        size_t n = 0;
-        if (find != INVALID_HANDLE_VALUE) {
-            do
-                ++n;
-            while (FindNextFileA(find, &found));
-            FindClose(find);
-        }
-        return n;
-    }
+    size_t FilesInFolder() { return testsupport::FileNames(dir.path() + "*.avi").size(); }
 
     testsupport::TempDir dir;
     Observer observer;
