@@ -171,6 +171,28 @@ TEST(ComposeOverlayFrame, SlotsGrowButNeverShrinkBetweenRebuilds) {
     EXPECT_EQ(s.state.slotRect[4].left, Scene::W - 5 * FakeRenderer::kCell - 10);
 }
 
+TEST(ComposeOverlayFrame, AWiderTextOfAsManyCharactersIsNotCut) {
+    // Engine speed from 0 to 1234: the same eight characters, wider digits
+    // where there were narrow spaces. Its last letter must still show, in the
+    // left and in the right corner.
+    Scene s;
+    s.renderer.spaceCell = 2;
+    const uint8_t modes[8] = {18, 0, 0, 0, 18, 0, 0, 0};
+    std::memcpy(s.settings.Mode, modes, 8);
+    s.Compose(false, true, true);
+    EXPECT_EQ(s.renderer.drawn.back(), "   0 RPM");
+    s.obd.PidValues[0x0C] = 1234 * 4;
+    s.Compose(false, true);
+    EXPECT_EQ(s.renderer.drawn.back(), "1234 RPM");
+    const int width = 7 * FakeRenderer::kCell + 2;
+    EXPECT_TRUE(s.IsRed(2 + width - FakeRenderer::kCell, 1)) << "the M of the left corner";
+    EXPECT_TRUE(s.IsRed(Scene::W - 10 - FakeRenderer::kCell, 1)) << "the M of the right corner";
+    EXPECT_TRUE(s.IsRed(Scene::W - 10 - width, 1)) << "the 1 of the right corner";
+    s.obd.PidValues[0x0C] = 0;
+    s.Compose(false, true);
+    EXPECT_EQ(s.state.slotRect[0].right, width + 10) << "and the slot does not shrink back";
+}
+
 TEST(ComposeOverlayFrame, TextLinesShowOnlyInsideTheBands) {
     Scene s;
     std::memset(s.settings.Mode, 0, 8);
