@@ -75,13 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(found);
     }
 
-    // Any saved index, in the list or not, puts a listed size or nothing.
+    // Any saved index, in the list or not, puts a listed format or nothing:
+    // an entry with a media type brings its capability's whole header.
     for (uint32_t index : {resolution, resolution + static_cast<uint32_t>(count), ~0u}) {
         EntryMediaType mediaType;
         VideoHeader header;
         header.SetWidth(-1);
         ApplyFormatEntry(catalogue, index, mediaType, header);
-        if (index < count) {
+        if (index < count && catalogue[index].HasMediaType()) {
+            Require(header.bytes == catalogue[index].header.bytes);
+        } else if (index < count) {
             Require(header.Width() == catalogue[index].width);
             Require(header.Height() == catalogue[index].height);
         } else {
