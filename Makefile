@@ -5,7 +5,7 @@ NATIVE := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
 CTEST_JOBS ?= 2
 
-.PHONY: all deps build native windows test fuzz bench demo format clean
+.PHONY: all deps build native windows test soak fuzz bench demo format clean
 
 all: build
 
@@ -30,6 +30,13 @@ build: native windows
 test: build
 	@printf 'subdirs("native" "windows")\n' > $(BUILD)/CTestTestfile.cmake
 	cd $(BUILD) && ctest -j $(CTEST_JOBS) --output-on-failure --no-tests=error
+
+# A thousand segment rotations of the running recorder (make test runs a
+# hundred): limits exact, every file whole, handle counts flat.
+SOAK_ROTATIONS ?= 1000
+soak: build
+	SOAK_ROTATIONS=$(SOAK_ROTATIONS) app/actions/tests/continuous_scenario.sh soak \
+		$(WINDOWS)/bin $(NATIVE)
 
 FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 60
