@@ -75,6 +75,7 @@ void Limits(const uint8_t* data, size_t size) {
     const uint32_t age = data[0] >> 1;
     const uint32_t fileLimit = data[1] % 40;
     const uint32_t gbLimit = data[2] % 8;
+    const uint64_t freeBytes = uint64_t{data[3]} << 28, floorBytes = uint64_t{data[1]} << 30;
     data += 4;
     size -= 4;
     RecordingListing listing;
@@ -120,6 +121,19 @@ void Limits(const uint8_t* data, size_t size) {
         Require(fileLimit == 0 || left <= fileLimit);
         Require(gbLimit == 0 || (total >> 30) <= gbLimit);
     }
+
+    // The free-space floor: the newest recording and kept ones stay; said
+    // reached only when what it deletes makes the room.
+    const FloorPlan floor = PlanFreeSpace(files, freeBytes, floorBytes);
+    uint64_t freed = freeBytes;
+    size_t at = 0;
+    for (const std::string& n : floor.toDelete) {
+        while (at < files.size() && files[at].name != n)
+            ++at;
+        Require(at + 1 < files.size() && !files[at].kept);  // oldest first, never the newest
+        freed += files[at++].size;
+    }
+    Require(floor.reached == (freed >= floorBytes));
 }
 
 }  // namespace
