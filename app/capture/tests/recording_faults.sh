@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The recorder under faults: the camera lost mid-recording, the capture
 # folder deleted while recording, an archive folder that cannot be written,
-# the overlay filter unregistered, a camera that will not start for a while,
-# shared block names held by blocks that cannot be read. The recorder keeps
-# running, loses no finished segment and records again.
+# the overlay filter unregistered, a camera that will not start for a while
+# (and Stop meanwhile), shared block names held by blocks that cannot be
+# read. The recorder keeps running, loses no finished segment and records
+# again.
 #
 #   recording_faults.sh <folder with the Windows binaries>
 set -u
@@ -133,5 +134,21 @@ check "recording runs beside blocks not committed" wait_for 20 newest_grows "$ca
 stop_recorder
 check "the recorder ends normally" [ $? -eq 0 ]
 for p in $squatters; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+
+# 7. Stop while a failed start waits to be tried again: the user's Stop wins;
+# once the camera is back, nothing starts recording by itself.
+cap=$work/stopped
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 0 $((0x461)) Resolution2=1
+wine_exec 60 "$bin/testcam-fault.exe" 6000 &
+fault=$!
+sleep 1
+start_recorder
+sleep 3
+send Stop
+wait "$fault"
+sleep 9
+check "Stop cancelled the pending restart ($(count "$cap") files)" [ "$(count "$cap")" = 0 ]
+stop_recorder
+check "the recorder ends normally" [ $? -eq 0 ]
 
 checks_end
