@@ -7,7 +7,7 @@ CTEST_JOBS ?= 2
 # The one version of everything: the CMake project version.
 VERSION := $(shell grep -oE '^project.Vistrel VERSION [0-9.]+' CMakeLists.txt | cut -d' ' -f3)
 
-.PHONY: all deps build native windows installer test fuzz bench demo format clean
+.PHONY: all deps build native windows installer test soak fuzz bench demo format clean
 
 all: build
 
@@ -39,6 +39,13 @@ installer: windows
 test: build installer
 	@printf 'subdirs("native" "windows")\n' > $(BUILD)/CTestTestfile.cmake
 	cd $(BUILD) && ctest -j $(CTEST_JOBS) --output-on-failure --no-tests=error
+
+# A thousand segment rotations of the running recorder (make test runs a
+# hundred): limits exact, every file whole, handle counts flat.
+SOAK_ROTATIONS ?= 1000
+soak: build
+	SOAK_ROTATIONS=$(SOAK_ROTATIONS) app/actions/tests/continuous_scenario.sh soak \
+		$(WINDOWS)/bin $(NATIVE)
 
 FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 60

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,7 @@
 
 #include "app/capture/capture_graph.h"
 #include "app/core/main_window_handle.h"
+#include "app/core/recorder_status.h"
 #include "app/core/settings.h"
 #include "app/recording/archive_mover.h"
 #include "app/recording/recording_files.h"
@@ -31,6 +33,11 @@ constexpr int64_t kUnitsPerSecond = 10000000;
 // The next segment's file is made this long before the segment is due, so
 // the writer never waits for it; its name is the time it was made.
 constexpr int64_t kNextFileLead = 2 * kUnitsPerSecond;
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(0, slash);
+}
 
 std::string Narrow(const std::wstring& wide) {
     int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -160,11 +167,30 @@ std::vector<std::string> LeftOut(bool current) {
     return leave;
 }
 
+void EndRecording();
+
 // Before a new segment: the segment about to end counts as one of the
 // finished files, so the folder then holds "FileLimit" of them beside the
-// new one, and is never deleted itself.
-void KeepLimits() {
+// new one, and is never deleted itself. False when the free-space floor
+// cannot be held.
+bool KeepLimits() {
     EnforceRecordingLimits(false, 0, LeftOut(false), CurrentSegment());
+    return KeepFreeSpaceFloor(LeftOut(false), CurrentSegment());
+}
+
+// The disk stays below its floor with nothing of ours left to delete: no
+// recording until there is room again (tried after the failed-start delay);
+// the preview shows why.
+void StopForDiskFloor() {
+    DebugLine("recorder: the disk stays below %u GB free; recording waits for room\n",
+              gSettings.minFreeGB);
+    EndRecording();
+    char detail[64];
+    std::snprintf(detail, sizeof detail, "below %u GB free", gSettings.minFreeGB);
+    SetRecorderStatus(RecorderStatus::kDiskFull, detail);
+    StartPreview();
+    ArmRestartCountdown(kRestartAfterFailedStart, RestartAction::kRecord);
+    RefreshRecordButtonIfOpen();
 }
 
 void QueueArchive(const std::vector<std::string>& chosen) {
@@ -219,6 +245,7 @@ bool StartSegment() {
     SetSegmentObserver(&State().news);
     if (!StartRecording(path.wide, SegmentLength()))
         return false;
+    SetRecorderStatus(RecorderStatus::kNone);
     State().writeFailed = false;
     BeginSegmentClock(gSettings.capSeconds);
     return true;
@@ -226,7 +253,10 @@ bool StartSegment() {
 
 void RecordAfterLimits() {
     RecoverUnfinishedOnce();
-    KeepLimits();
+    if (!KeepLimits()) {
+        StopForDiskFloor();
+        return;
+    }
     StartSegment();
     RefreshRecordButtonIfOpen();
 }
@@ -253,7 +283,10 @@ void PrepareNextSegment() {
     bool full = SegmentSizeIsUp(status.bytes);
     if (!State().writeFailed && !full && !SegmentAlmostDue(status))
         return;
-    KeepLimits();
+    if (!KeepLimits()) {
+        StopForDiskFloor();
+        return;
+    }
     if (!QueueNextSegment())
         return;
     State().writeFailed = false;
@@ -264,15 +297,24 @@ void PrepareNextSegment() {
 
 void SegmentClosed(const avi::SegmentInfo& segment) {
     if (!segment.deleted) {
-        DebugLine("recorder: segment closed, %llu frames, %llu bytes%s\n",
+        // With the process's handle and GDI object counts: a long run shows
+        // whether anything leaks per segment.
+        DWORD handles = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &handles);
+        DebugLine("recorder: segment closed, %llu frames, %llu bytes%s; handles %lu, gdi %lu\n",
                   static_cast<unsigned long long>(segment.frames),
                   static_cast<unsigned long long>(segment.bytes),
-                  segment.whole ? "" : " (left for repair)");
+                  segment.whole ? "" : " (left for repair)", static_cast<unsigned long>(handles),
+                  static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)));
     }
-    // The writer went on into the next file: that segment starts its clock.
-    if (IsRecording())
-        BeginSegmentClock(gSettings.capSeconds);
     RecorderState& s = State();
+    // The writer went on into the next file: that segment starts its clock,
+    // and a write failure before it is over.
+    if (IsRecording()) {
+        BeginSegmentClock(gSettings.capSeconds);
+        if (!s.writeFailed && !segment.deleted)
+            SetRecorderStatus(RecorderStatus::kNone);
+    }
     // Its track files end with it, before anything may move them.
     if (lstrcmpiA(s.track.segment().c_str(), Narrow(segment.path).c_str()) == 0)
         s.track.Close();
@@ -291,6 +333,14 @@ void WriteFailed(const avi::SegmentInfo& segment, HRESULT hr) {
     DebugLine("recorder: writing %s failed (0x%08lX); a new segment follows when it can\n",
               failed.c_str(), static_cast<unsigned long>(hr));
     State().writeFailed = true;
+    char detail[300];
+    if (hr == STG_E_MEDIUMFULL || hr == HRESULT_FROM_WIN32(ERROR_DISK_FULL)) {
+        SetRecorderStatus(RecorderStatus::kDiskFull);
+    } else {
+        std::snprintf(detail, sizeof detail, "%s (%08lX)", FolderOf(failed).c_str(),
+                      static_cast<unsigned long>(hr));
+        SetRecorderStatus(RecorderStatus::kCannotWrite, detail);
+    }
     // With a limit set the user lets old recordings go: on a full disk the
     // oldest one makes room, never the segment that just failed (the newest
     // footage) nor one on its way to the archive.
@@ -371,9 +421,11 @@ void Record() {
 
 void Stop() {
     // Also while a failed start waits to be tried again: the user's Stop
-    // wins over the retry.
+    // wins over the retry, and what kept it from recording is no news.
     bool pendingRecord = RestartPending() == RestartAction::kRecord;
     CancelRestartCountdown();
+    if (CurrentRecorderStatus() != RecorderStatus::kNoCamera)
+        SetRecorderStatus(RecorderStatus::kNone);
     if (!IsRecording()) {
         if (pendingRecord)
             StartPreview();
@@ -416,6 +468,8 @@ void RecorderTick() {
         if (SegmentLength() == 0 && SegmentTimeIsUp(LocalSeconds(), SegmentEndTime())) {
             // Single-file recording ends with its time; the preview takes over.
             Stop();
+        } else if (!KeepFreeSpaceFloor(LeftOut(false), CurrentSegment())) {
+            StopForDiskFloor();
         } else {
             PrepareNextSegment();
             SampleTrack();
@@ -458,6 +512,8 @@ void RestartAfterGraphFailure(bool deviceLost, RestartAction action) {
         TearDownGraph();
         ReleaseCaptureDevices();
     }
+    if (deviceLost)
+        SetRecorderStatus(RecorderStatus::kCameraLost);
     ArmRestartCountdown(kRestartAfterGraphFailure, action);
     RefreshRecordButtonIfOpen();
 }

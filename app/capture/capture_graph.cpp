@@ -3,6 +3,7 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/capture/capture_format.h"
@@ -12,6 +13,7 @@
 #include "app/capture/overlay_text_block.h"
 #include "avi/segment_writer.h"
 #include "app/core/main_window_handle.h"
+#include "app/core/recorder_status.h"
 #include "app/core/restart_countdown.h"
 #include "app/core/settings.h"
 #include "common/component_ids.h"
@@ -168,7 +170,8 @@ void AttachVideoWindow(bool visible) {
     HWND main = MainWindowHandle();
     s.videoWindow->put_AutoShow(OAFALSE);
     s.videoWindow->put_Owner(reinterpret_cast<OAHWND>(main));
-    s.videoWindow->put_WindowStyle(WS_CHILD);
+    // Clipping its siblings leaves the status line over the picture.
+    s.videoWindow->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS);
     s.videoWindow->put_MessageDrain(reinterpret_cast<OAHWND>(main));
     RECT client{};
     if (main)
@@ -215,6 +218,21 @@ VideoPath ConnectVideoToWriter(IBaseFilter* tee) {
     return HasConnectedInput(s.writer.Get()) ? VideoPath::kConnected : VideoPath::kFailed;
 }
 
+// The first file of a recording could not be made: the folder and the
+// reason, for the user.
+void ShowCannotWrite(const std::wstring& file, HRESULT hr) {
+    if (hr == STG_E_MEDIUMFULL || hr == HRESULT_FROM_WIN32(ERROR_DISK_FULL)) {
+        SetRecorderStatus(RecorderStatus::kDiskFull);
+        return;
+    }
+    std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
+    char narrow[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+    char detail[sizeof narrow + 16];
+    std::snprintf(detail, sizeof detail, "%s (%08lX)", narrow, static_cast<unsigned long>(hr));
+    SetRecorderStatus(RecorderStatus::kCannotWrite, detail);
+}
+
 bool PrepareRecordingOutput(bool withCompressor, const std::wstring& file, int64_t segmentLength) {
     CaptureState& s = State();
     EnumerateCodecs();
@@ -241,6 +259,7 @@ bool PrepareRecordingOutput(bool withCompressor, const std::wstring& file, int64
     hr = s.segments->QueueNextFile(file.c_str());
     if (FAILED(hr)) {
         DebugResult("opening the file", hr);
+        ShowCannotWrite(file, hr);
         return false;
     }
     return true;
@@ -282,6 +301,20 @@ void StopGraph(IMediaControl* control) {
         capture::StopRecordingGraph(control, {s.videoCapture.Get(), s.audioCapture.Get()});
     else
         control->Stop();
+}
+
+// No camera to open: the user sees it, unless the camera was lost while
+// recording and the retries are already said.
+void ShowNoCamera() {
+    if (CurrentRecorderStatus() != RecorderStatus::kCameraLost)
+        SetRecorderStatus(RecorderStatus::kNoCamera);
+}
+
+// A camera delivers again: what kept it away is over.
+void ShowCameraFound() {
+    RecorderStatus status = CurrentRecorderStatus();
+    if (status == RecorderStatus::kNoCamera || status == RecorderStatus::kCameraLost)
+        SetRecorderStatus(RecorderStatus::kNone);
 }
 
 void ArmFailedStartRestart() {
@@ -417,9 +450,14 @@ int StartPreview() {
         StopRecording();
     if (!s.graph || !s.builder)
         OpenCaptureDevices();
+    if (!s.videoCapture) {
+        ShowNoCamera();
+        return 0;
+    }
     BuildCaptureGraph(false, {}, 0);
     if (!s.graphBuilt)
         return 0;
+    ShowCameraFound();
     s.previewing = true;
     if (FAILED(s.graph.As(&s.mediaControl))) {
         s.previewing = false;
@@ -470,6 +508,8 @@ int StartRecording(const std::wstring& file, int64_t segmentLength) {
         StopPreview();
     if (!s.graph || !s.builder)
         OpenCaptureDevices();
+    if (!s.videoCapture)
+        ShowNoCamera();
     BuildCaptureGraph(true, file, segmentLength);
     if (!s.graphBuilt) {
         ArmFailedStartRestart();

@@ -1,7 +1,7 @@
-// The recorder's persisted settings (the original fourteen and "Sidecars"):
-// the one process-wide record that every part of the program reads and
-// changes directly. Only the settings store moves it to and from the
-// registry. Portable: no Windows calls.
+// The recorder's persisted settings (the original fourteen, "Sidecars" and
+// "MinFreeGB"): the one process-wide record that every part of the program
+// reads and changes directly. Only the settings store moves it to and from
+// the registry. Portable: no Windows calls.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,7 @@ struct RecorderSettings {
     uint32_t gbLimit = 0;        // whole GiB; 0: no limit
     uint32_t input = 0;          // index of the video input
     uint32_t sidecars = 1;       // 0: no GPX and SRT files beside the segments
+    uint32_t minFreeGB = 2;      // whole GiB the disk keeps free; 0: no floor
 };
 
 // Bits of gVidFlags. Bits not named here carry no meaning but are kept.

@@ -50,6 +50,8 @@ auto DwordVariable(SettingField field, S& s) -> decltype(&s.vidFlags) {
             return &s.input;
         case SettingField::kSidecars:
             return &s.sidecars;
+        case SettingField::kMinFreeGb:
+            return &s.minFreeGB;
         default:
             return nullptr;
     }

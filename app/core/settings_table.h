@@ -42,6 +42,7 @@ enum class SettingField {
     kGbLimit,
     kInput,
     kSidecars,
+    kMinFreeGb,
 };
 
 struct SettingRow {
@@ -51,7 +52,7 @@ struct SettingRow {
     SettingField field;
 };
 
-inline constexpr std::array<SettingRow, 15> SettingsTable = {{
+inline constexpr std::array<SettingRow, 16> SettingsTable = {{
     {"WindowPosition", kRegBinary, 16, SettingField::kWindowPosition},
     {"CapFilename", kRegSz, 260, SettingField::kCapFilename},
     {"Archive", kRegSz, 260, SettingField::kArchive},
@@ -67,6 +68,7 @@ inline constexpr std::array<SettingRow, 15> SettingsTable = {{
     {"GBLimit", kRegDword, 4, SettingField::kGbLimit},
     {"Input", kRegDword, 4, SettingField::kInput},
     {"Sidecars", kRegDword, 4, SettingField::kSidecars},
+    {"MinFreeGB", kRegDword, 4, SettingField::kMinFreeGb},
 }};
 
 // "Software\Halvorix\Vistrel<n>" under the current user.

@@ -9,6 +9,7 @@
 #include "app/recording/recording_limits.h"
 #include "app/recording/segment_rules.h"
 #include "app/recording/segment_track.h"
+#include "common/debug_output.h"
 
 namespace vistrel {
 
@@ -215,6 +216,29 @@ std::vector<std::string> EnforceRecordingLimits(bool archive, uint32_t age,
     for (const std::string& name : plan.toArchive)
         chosen.push_back(JoinPath(folder, name));
     return chosen;
+}
+
+bool KeepFreeSpaceFloor(const std::vector<std::string>& leave, const std::string& kept) {
+    if (gSettings.minFreeGB == 0)
+        return true;
+    std::string folder = CaptureFolder();
+    // The folder may not exist yet: the nearest one of its parents that does
+    // is on the same disk.
+    ULARGE_INTEGER available{};
+    bool known = GetDiskFreeSpaceExA(JoinPath(folder, "").c_str(), &available, nullptr, nullptr);
+    std::vector<std::string> parents = FolderPrefixes(JoinPath(folder, "x"));
+    for (auto p = parents.rbegin(); !known && p != parents.rend(); ++p)
+        known = GetDiskFreeSpaceExA(JoinPath(*p, "").c_str(), &available, nullptr, nullptr);
+    const uint64_t floor = uint64_t{gSettings.minFreeGB} << 30;
+    // Nothing to measure: the writer reports a full disk itself.
+    if (!known || available.QuadPart >= floor)
+        return true;
+    FloorPlan plan = PlanFreeSpace(ListRecordings(folder, leave, kept), available.QuadPart, floor);
+    for (const std::string& name : plan.toDelete) {
+        DebugLine("recorder: below %u GB free; %s deleted\n", gSettings.minFreeGB, name.c_str());
+        DeleteRecording(JoinPath(folder, name));
+    }
+    return plan.reached;
 }
 
 std::string DeleteOldestRecording(const std::vector<std::string>& leave) {

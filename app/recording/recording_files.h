@@ -51,6 +51,12 @@ bool DeleteRecording(const std::string& segment);
 // The segments (full paths) with the track files each has, for a move.
 std::vector<std::string> WithSidecars(const std::vector<std::string>& segments);
 
+// The free-space floor ("MinFreeGB", 0: none): the oldest recordings not in
+// `leave` go until the capture folder's disk has that much free; `kept` (the
+// segment being written) counts but stays, and so does the newest recording.
+// False when the floor cannot be kept that way.
+bool KeepFreeSpaceFloor(const std::vector<std::string>& leave, const std::string& kept = {});
+
 // A full disk with a limit set: the oldest recording not in `leave` (full
 // paths) goes, to make room for the next segment. Its path, or empty when
 // there was none to delete.

@@ -71,4 +71,19 @@ LimitPlan PlanRecordingLimits(const std::vector<RecordingFile>& files, bool arch
     return plan;
 }
 
+FloorPlan PlanFreeSpace(const std::vector<RecordingFile>& files, uint64_t freeBytes,
+                        uint64_t floorBytes) {
+    FloorPlan plan;
+    // The newest recording is the last footage there is: never the floor's.
+    size_t candidates = files.empty() ? 0 : files.size() - 1;
+    for (size_t i = 0; i < candidates && freeBytes < floorBytes; ++i) {
+        if (files[i].kept)
+            continue;
+        plan.toDelete.push_back(files[i].name);
+        freeBytes = SaturatingAdd(freeBytes, files[i].size);
+    }
+    plan.reached = freeBytes >= floorBytes;
+    return plan;
+}
+
 }  // namespace vistrel

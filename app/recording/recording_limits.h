@@ -51,4 +51,15 @@ struct LimitPlan {
 LimitPlan PlanRecordingLimits(const std::vector<RecordingFile>& files, bool archive, uint32_t age,
                               uint32_t fileLimit, uint32_t gbLimit);
 
+// The free-space floor: `files` oldest first, `freeBytes` on their disk. From
+// the oldest on (passing over kept files and never taking the newest), the
+// recordings to delete until the free space reaches `floorBytes`; `reached`
+// is false when deleting all of them would not do.
+struct FloorPlan {
+    std::vector<std::string> toDelete;  // oldest first
+    bool reached = true;
+};
+FloorPlan PlanFreeSpace(const std::vector<RecordingFile>& files, uint64_t freeBytes,
+                        uint64_t floorBytes);
+
 }  // namespace vistrel

@@ -32,7 +32,8 @@ bool Append(HANDLE file, const std::string& text) {
 telemetry::FixTimeUtc UtcNow() {
     SYSTEMTIME t{};
     GetSystemTime(&t);
-    return {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    return {t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
+            t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
 }
 
 std::string BaseName(const std::string& path) {

@@ -21,6 +21,7 @@
 #include "app/ui/control_bar_logic.h"
 #include "app/ui/placement.h"
 #include "app/ui/settings_dialog.h"
+#include "app/ui/status_line.h"
 #include "common/command_line.h"
 #include "common/command_words.h"
 #include "common/debug_output.h"
@@ -77,6 +78,7 @@ void ShutDown() {
 void Tick(HWND window) {
     PollLocationSensor();
     RecorderTick();
+    RefreshStatusLine(window);
     if (!gFirstTickDone) {
         gFirstTickDone = true;
         if (gVidFlags & kFlagFullScreen)
@@ -144,6 +146,7 @@ void PlacementBookkeeping(HWND window, UINT message, WPARAM wParam) {
         gLastClientWidth = client.right;
         gLastClientHeight = client.bottom;
         SizeVideoWindow(client.right, client.bottom);
+        RefreshStatusLine(window);
     }
     if (HWND bar = ControlBarHandle()) {
         RECT r{};

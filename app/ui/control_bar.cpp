@@ -11,6 +11,7 @@
 
 #include "app/capture/capture_graph.h"
 #include "app/core/main_window_handle.h"
+#include "app/core/recorder_status.h"
 #include "app/core/settings.h"
 #include "app/recording/recording_files.h"
 #include "app/ui/control_bar_logic.h"
@@ -167,7 +168,7 @@ void DrawItem(const DRAWITEMSTRUCT& item) {
     bool recording = IsRecording();
     TimeDisplayValues v = TimeDisplayFor(recording, LocalSeconds(), SegmentStartTime(),
                                          SegmentEndTime(), gSettings.capSeconds);
-    DrawTimeDisplay(item.hDC, item.rcItem, v.seconds, v.total, recording);
+    DrawTimeDisplay(item.hDC, item.rcItem, v.seconds, v.total, recording, RecorderStatusWord());
 }
 
 }  // namespace
@@ -233,7 +234,8 @@ void RefreshTimeDisplay() {
         InvalidateRect(display, nullptr, FALSE);
 }
 
-void DrawTimeDisplay(HDC dc, const RECT& rect, uint32_t seconds, uint32_t total, bool recording) {
+void DrawTimeDisplay(HDC dc, const RECT& rect, uint32_t seconds, uint32_t total, bool recording,
+                     const char* status) {
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 1)
@@ -251,7 +253,15 @@ void DrawTimeDisplay(HDC dc, const RECT& rect, uint32_t seconds, uint32_t total,
     RECT box{0, 0, width, height - 1};
     DrawEdge(memory, &box, EDGE_SUNKEN, BF_RECT);
     RECT inner{box.left + 1, box.top + 1, box.right - 1, box.bottom - 1};
-    if (total != 0) {
+    if (status != nullptr) {
+        SetBkMode(memory, TRANSPARENT);
+        HGDIOBJ oldFont = SelectObject(memory, gTimeDisplayFont);
+        SetTextColor(memory, RGB(255, 30, 30));
+        RECT t = inner;
+        t.top += 4;
+        DrawTextA(memory, status, -1, &t, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(memory, oldFont);
+    } else if (total != 0) {
         HPEN pen = CreatePen(PS_SOLID, 0, RGB(0, 180, 0));
         HGDIOBJ oldPen = SelectObject(memory, pen);
         for (int x : ProgressColumns(recording, inner.right, seconds, total)) {

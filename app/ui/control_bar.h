@@ -36,7 +36,9 @@ void RefreshTimeDisplay();
 
 // Paints the time display (item 111) into `rect` of `dc`: a sunken box with
 // the elapsed time and progress while recording, else the time limit.
-void DrawTimeDisplay(HDC dc, const RECT& rect, uint32_t seconds, uint32_t total, bool recording);
+// With `status` (the recorder's status word), that instead of the time.
+void DrawTimeDisplay(HDC dc, const RECT& rect, uint32_t seconds, uint32_t total, bool recording,
+                     const char* status = nullptr);
 // Paints one owner-drawn button: `background`, then its skin cell.
 void DrawSkinButton(const DRAWITEMSTRUCT& item, COLORREF background);
 

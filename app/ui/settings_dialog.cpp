@@ -104,6 +104,8 @@ void ShowNumbers(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_SETTINGS_FILE_LIMIT, text);
     std::snprintf(text, sizeof text, "%u", gSettings.gbLimit);
     SetDlgItemTextA(dialog, IDC_SETTINGS_GB_LIMIT, text);
+    std::snprintf(text, sizeof text, "%u", gSettings.minFreeGB);
+    SetDlgItemTextA(dialog, IDC_SETTINGS_MIN_FREE, text);
 }
 
 BOOL InitDialog(HWND dialog) {
@@ -117,6 +119,7 @@ BOOL InitDialog(HWND dialog) {
     SendDlgItemMessageA(dialog, IDC_SETTINGS_TIME_LIMIT, EM_LIMITTEXT, 63, 0);
     SendDlgItemMessageA(dialog, IDC_SETTINGS_FILE_LIMIT, EM_LIMITTEXT, 63, 0);
     SendDlgItemMessageA(dialog, IDC_SETTINGS_GB_LIMIT, EM_LIMITTEXT, 63, 0);
+    SendDlgItemMessageA(dialog, IDC_SETTINGS_MIN_FREE, EM_LIMITTEXT, 63, 0);
     SetDlgItemTextA(dialog, IDC_SETTINGS_CAPTURE_PATH, gSettings.capFilename);
     SetDlgItemTextA(dialog, IDC_SETTINGS_ARCHIVE_PATH, gSettings.archive);
     ShowNumbers(dialog);
@@ -382,6 +385,9 @@ void Command(HWND dialog, int id, int code) {
             return;
         case IDC_SETTINGS_GB_LIMIT:
             ReadNumberField(dialog, id, gSettings.gbLimit, "GB Limit");
+            return;
+        case IDC_SETTINGS_MIN_FREE:
+            ReadNumberField(dialog, id, gSettings.minFreeGB, "Min Free GB");
             return;
         case IDC_SETTINGS_DEVICE_CONFIG:
             ShowPropertyPages(dialog, TargetVideoDevice);

@@ -2,14 +2,15 @@
 # The recorder (vistrel.exe with the test camera, 320x240 RGB32 at 30 fps)
 # recording without a gap, read back with ffmpeg and ffprobe:
 #
-#   continuous_scenario.sh rotation|kill|archive|disk-full|early-exit|track <bin> <native build>
+#   continuous_scenario.sh rotation|kill|archive|disk-full|floor|early-exit|track|paths|no-camera|soak
+#       <bin> <native build>
 #
-# rotation:   5-second segments for about 25 s, then Exit: the camera's numbers
+# rotation:   5-second segments for about 45 s, then Exit: the camera's numbers
 #             run on across all files, none missing or repeated; every full
 #             segment spans 150 +- 1 frames; every header counts what ffprobe
 #             decodes; the last segment holds the frames up to the Exit.
 # kill:       the recorder killed (SIGKILL) at a random moment of a segment,
-#             three times: the file decodes up to within a second of the kill
+#             five times: the file decodes up to within a second of the kill
 #             before any repair; after the next start its header counts what
 #             ffprobe decodes, and it has a duration.
 # archive:    Archive while recording, the archive folder on a second drive:
@@ -18,6 +19,10 @@
 # disk-full:  the capture folder on a 12 MB drive with FileLimit 2: the
 #             recorder deletes the oldest and records on; every file left is
 #             readable.
+# floor:      the capture folder on a drive of 1 GiB + 40 MiB with "MinFreeGB" 1:
+#             the oldest segments go before the disk falls below the floor,
+#             no write fails; a drive below the floor with nothing of ours on it
+#             records nothing until room is made, then records.
 # early-exit: Exit within half a second of a segment's start, ten times: no
 #             file without a frame is left.
 # track:      with the GPS feed at a fixed position and the simulated OBD-II
@@ -25,6 +30,15 @@
 #             record's values (read with gpxpy) and an SRT that ffmpeg reads;
 #             the limits delete, and Archive moves, them with their segment;
 #             a track cut off by a kill is closed by the next start.
+# paths:      "CapFilename" on a drive that is not there: starts fail, Exit
+#             still ends the recorder; the drive appearing is recorded onto;
+#             forward slashes record into the folder they name; a first start
+#             with no camera saved records with the one there is.
+# no-camera:  no camera registered: the window says "No camera" (screenshot).
+# soak:       SOAK_ROTATIONS (100) rotations of 1-second segments with FileLimit,
+#             GBLimit and MinFreeGB set: the folder never holds more than the
+#             limit allows, every file left is whole, and the recorder's handle
+#             and GDI object counts stay flat from the tenth segment on.
 set -u
 mode=$1
 bin=$(cd "$2" && pwd)
@@ -33,7 +47,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 frames_tool=$native/testcam/testcam-frames
 [ -x "$frames_tool" ] || { echo "FAIL: $frames_tool is missing (build the native tree)"; exit 1; }
 
-if [ "$mode" = disk-full ] && [ -z "${RECORDER_NAMESPACE:-}" ]; then
+if { [ "$mode" = disk-full ] || [ "$mode" = floor ]; } && [ -z "${RECORDER_NAMESPACE:-}" ]; then
     # A mount namespace of this test's own: the small drive is seen by nobody else.
     if ! unshare --mount true 2>/dev/null; then
         echo "SKIP: no mount namespace here for a small drive"
@@ -49,7 +63,8 @@ send() { recorder_send "$bin" 1 "$1"; }
 wine_session_begin "${VISTREL_WINE_ROOT:-$bin/../wine}" || exit 1
 work=$WINE_SESSION_DIR/work
 mkdir -p "$work/cap"
-check "the test camera registers" wine_exec 60 regsvr32 /s "$(wine_path "$bin/testcam.dll")"
+[ "$mode" = no-camera ] ||
+    check "the test camera registers" wine_exec 60 regsvr32 /s "$(wine_path "$bin/testcam.dll")"
 
 # "header decoded" frame counts of a file's video stream.
 counts() {
@@ -72,7 +87,8 @@ start() {
     shift 2
     recorder_plant 1 "$prefix" "$seconds" $((0x061)) Resolution2=1 "$@"
     recorder_rate30 1
-    WINEDEBUG=+debugstr wine_exec 180 "$bin/vistrel.exe" 1 >>"$work/recorder.log" 2>&1 &
+    WINEDEBUG=+debugstr wine_exec "${RECORDER_SECONDS:-180}" "$bin/vistrel.exe" 1 \
+        >>"$work/recorder.log" 2>&1 &
     RECORDER=$!
 }
 stop() {  # Exit, and the recorder's exit code
@@ -110,12 +126,11 @@ case $mode in
 rotation)
     start "$(wine_path "$work/cap")\\Seg" 5
     check "recording starts" wait_for 30 '[ "$(count "$work/cap")" -ge 1 ]'
-    sleep 24
-    stopped_at=$(date +%s.%N)
+    sleep 44
     check "Exit ends the recorder with exit code 0" stop
     files=$(avis "$work/cap")
     echo "$(echo "$files" | wc -l) segments"
-    check "at least four segments" [ "$(echo "$files" | wc -l)" -ge 4 ]
+    check "at least eight segments" [ "$(echo "$files" | wc -l)" -ge 8 ]
     # shellcheck disable=SC2086
     check "numbers run on across all segments, each full one 150 frames" check_run 150 $files
     # The last segment ran to the Exit: about as long as it lived before it.
@@ -124,7 +139,7 @@ rotation)
     check "the last segment holds frames up to the Exit ($decoded)" [ "${decoded:-0}" -ge 1 ]
     ;;
 kill)
-    for attempt in 1 2 3; do
+    for attempt in 1 2 3 4 5; do
         cap=$work/kill$attempt
         mkdir -p "$cap"
         start "$(wine_path "$cap")\\Seg" 600
@@ -188,7 +203,7 @@ disk-full)
     ln -s "$drive" "$WINEPREFIX/dosdevices/x:"
     # 307 KB a frame: a 1-second segment takes 9 MB, so the drive fills in
     # the second segment, and again and again.
-    start 'X:\Seg' 1 FileLimit=4
+    start 'X:\Seg' 1 FileLimit=4 MinFreeGB=0
     check "recording starts" wait_for 30 '[ "$(count "$drive")" -ge 1 ]'
     sleep 12
     check "Exit ends the recorder with exit code 0" stop
@@ -205,6 +220,153 @@ disk-full)
     check "every file left is readable and whole" [ "$bad" = 0 ]
     wine_session_end
     umount "$drive"
+    ;;
+floor)
+    drive=$work/drive
+    mkdir -p "$drive"
+    # Only what is written takes memory: 40 MiB above the floor.
+    mount -t tmpfs -o size=1064m tmpfs "$drive" || { echo "SKIP: no tmpfs"; exit 77; }
+    ln -s "$drive" "$WINEPREFIX/dosdevices/x:"
+    free_mib() { df -m --output=avail "$drive" | tail -1 | tr -d ' '; }
+    # 9 MB a second: about four segments fit above the floor.
+    start 'X:\Seg' 1 MinFreeGB=1
+    check "recording starts" wait_for 30 '[ "$(count "$drive")" -ge 1 ]'
+    lowest=$(free_mib)
+    for _ in $(seq 24); do
+        sleep 0.5
+        f=$(free_mib)
+        [ "$f" -lt "$lowest" ] && lowest=$f
+    done
+    check "Exit ends the recorder with exit code 0" stop
+    echo "  lowest free: $lowest MiB; segments closed: $(grep -ac 'segment closed' "$work/recorder.log")"
+    check "no write failed" test "$(grep -ac 'writing .* failed' "$work/recorder.log")" = 0
+    check "the floor deleted the oldest segments" grep -aq 'below 1 GB free; .* deleted' "$work/recorder.log"
+    check "more segments were made than the drive holds" \
+        [ "$(grep -ac 'segment closed' "$work/recorder.log")" -ge 7 ]
+    # Within a second's recording of the floor: one tick and one segment.
+    check "the free space stayed near the floor ($lowest MiB)" [ "$lowest" -ge $((1024 - 20)) ]
+    bad=0
+    for f in $(avis "$drive"); do
+        read -r header decoded <<<"$(counts "$f")"
+        [ "${decoded:-0}" -gt 0 ] && [ "$header" = "$decoded" ] || bad=1
+    done
+    check "every file left is readable and whole" [ "$bad" = 0 ]
+
+    # Below the floor with nothing of ours to delete: no recording, until
+    # the user makes room.
+    rm -f "$drive"/*
+    head -c $((1050 * 1024 * 1024)) /dev/zero >"$drive/other.bin"
+    : >"$work/recorder.log"
+    start 'X:\Seg' 1 MinFreeGB=1
+    check "below the floor, recording waits for room" \
+        wait_for 20 "grep -aq 'recording waits for room' '$work/recorder.log'"
+    sleep 3
+    check "and no segment is made" [ "$(count "$drive")" = 0 ]
+    check "the foreign file is left alone" test -s "$drive/other.bin"
+    truncate -s 1m "$drive/other.bin"
+    check "room made, recording starts" wait_for 20 '[ "$(count "$drive")" -ge 1 ]'
+    check "Exit ends the recorder with exit code 0" stop
+    wine_session_end
+    umount "$drive"
+    ;;
+paths)
+    # A capture drive that is not there (an unplugged USB disk).
+    start 'Q:\rec\Seg' 3
+    check "the missing drive fails the start" \
+        wait_for 30 "grep -aq 'opening the file' '$work/recorder.log'"
+    sleep 6
+    mkdir -p "$work/usb"
+    ln -s "$work/usb" "$WINEPREFIX/dosdevices/q:"
+    check "the drive appearing is recorded onto" wait_for 30 '[ "$(count "$work/usb/rec")" -ge 1 ]'
+    rm "$WINEPREFIX/dosdevices/q:"
+    sleep 4
+    check "Exit ends the recorder while the drive is gone again" stop
+    # Forward slashes name the same folder as backslashes.
+    start 'C:/rec2/Seg' 3
+    check "C:/rec2/Seg records into C:\rec2" wait_for 30 '[ "$(count "$WINEPREFIX/drive_c/rec2")" -ge 1 ]'
+    check "Exit ends the recorder with exit code 0" stop
+    # A first start: no camera saved, no setting at all but the folder.
+    key=$(recorder_key 1)
+    recorder_reg delete "$key" /f
+    recorder_reg add "$key" /v CapFilename /t REG_SZ /d "$(wine_path "$work/first")\Seg" /f
+    recorder_reg add "$key" /v Preview /t REG_DWORD /d $((0x061)) /f
+    WINEDEBUG=+debugstr wine_exec 180 "$bin/vistrel.exe" 1 >>"$work/recorder.log" 2>&1 &
+    RECORDER=$!
+    check "a first start records with the test camera" wait_for 30 '[ "$(count "$work/first")" -ge 1 ]'
+    check "Exit ends the recorder with exit code 0" stop
+    saved_camera() { wine_exec 60 reg query "$key" /v TVVideoDevice 2>/dev/null | grep -q 'Test Camera'; }
+    check "and keeps the camera it chose" saved_camera
+    ;;
+no-camera)
+    recorder_plant 1 "$(wine_path "$work/cap")\\Seg" 3 $((0x061))
+    recorder_reg delete "$(recorder_key 1)" /v TVVideoDevice /f
+    WINEDEBUG=+debugstr wine_exec 180 "$bin/vistrel.exe" 1 >>"$work/recorder.log" 2>&1 &
+    RECORDER=$!
+    shot=$work/no-camera.png
+    # The line across the top of the window: yellow letters on black.
+    yellow_in_top_line() {
+        local wid x y w h
+        wid=$(xdotool search --name '^Halvorix - Vistrel 1$' 2>/dev/null | head -1)
+        [ -n "$wid" ] || return 1
+        read -r x y w h <<<"$(x_geometry "$wid")"
+        import -window root -crop "${w}x22+${x}+${y}" "$shot" 2>/dev/null || return 1
+        [ "$(yellow_pixels "$shot")" -ge 20 ]
+    }
+    yellow_pixels() {
+        ffmpeg -v error -i "$1" -f rawvideo -pix_fmt rgb24 - 2>/dev/null | python3 -c '
+import sys
+a = sys.stdin.buffer.read()
+print(sum(1 for i in range(0, len(a) - 2, 3) if a[i] > 200 and 150 < a[i + 1] < 240 and a[i + 2] < 60))'
+    }
+    check "the window says why nothing records" wait_for 30 yellow_in_top_line
+    echo "  $(yellow_pixels "$shot") yellow pixels in the top line"
+    check "Exit ends the recorder with exit code 0" stop
+    check "and nothing was recorded" [ "$(count "$work/cap")" = 0 ]
+    ;;
+soak)
+    rotations=${SOAK_ROTATIONS:-100}
+    RECORDER_SECONDS=$((rotations * 2 + 120))
+    start "$(wine_path "$work/cap")\\Seg" 1 FileLimit=4 GBLimit=1 MinFreeGB=1
+    check "recording starts" wait_for 30 '[ "$(count "$work/cap")" -ge 1 ]'
+    closed() { grep -ac 'segment closed' "$work/recorder.log"; }
+    probe() { wine_exec 30 "$bin/handle-probe.exe" 'Halvorix - Vistrel 1' 2>/dev/null | tr -d '\r'; }
+    # Four finished segments, the one being written and the next one's file
+    # made ahead: never more. The handle and GDI counts every ten segments.
+    most=0 sampled=0
+    : >"$work/counts"
+    while [ "$(closed)" -lt "$rotations" ] && kill -0 "$RECORDER" 2>/dev/null; do
+        n=$(count "$work/cap")
+        [ "$n" -gt "$most" ] && most=$n
+        if [ $(($(closed) / 10)) -gt "$sampled" ]; then
+            sampled=$(($(closed) / 10))
+            probe | sed -n 's/^handles \(-*[0-9]*\) gdi \(-*[0-9]*\)$/\1 \2/p' >>"$work/counts"
+        fi
+        sleep 0.3
+    done
+    check "Exit ends the recorder with exit code 0" stop
+    left=$(count "$work/cap")
+    echo "  $(closed) segments closed; at most $most files at once, $left left"
+    check "$rotations rotations ran" [ "$(closed)" -ge "$rotations" ]
+    check "the folder never held more than the limits allow ($most)" [ "$most" -le 6 ]
+    check "the limits left four or five segments" [ "$left" -ge 4 -a "$left" -le 5 ]
+    bad=0
+    for f in $(avis "$work/cap"); do
+        read -r header decoded <<<"$(counts "$f")"
+        [ "${decoded:-0}" -gt 0 ] && [ "$header" = "$decoded" ] || { echo "  $(basename "$f") unread"; bad=1; }
+    done
+    check "every file left is whole" [ "$bad" = 0 ]
+    echo "  handles and gdi objects every ten segments: $(tr '\n' ' ' <"$work/counts")"
+    # From the second sample on (the first segments still open what a
+    # recording needs once), no growth beyond a few handles of noise.
+    read -r h0 g0 <<<"$(sed -n 2p "$work/counts")"
+    read -r hmax gmax <<<"$(awk 'NR >= 2 { if ($1 > h) h = $1; if ($2 > g) g = $2 } END { print h + 0, g + 0 }' \
+        "$work/counts")"
+    check "handle count flat (${h0:-none} .. $hmax)" [ "${h0:--1}" -gt 0 -a "$hmax" -le $((${h0:-0} + 10)) ]
+    if [ "${g0:--1}" -gt 0 ]; then
+        check "GDI object count flat ($g0 .. $gmax)" [ "$gmax" -le $((g0 + 10)) ]
+    else
+        echo "  GDI objects are not counted here (Wine); the recorder's debugger lines carry them on Windows"
+    fi
     ;;
 early-exit)
     for attempt in $(seq 10); do

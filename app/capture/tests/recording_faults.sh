@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The recorder under faults: the camera lost mid-recording, the capture
 # folder deleted while recording, an archive folder that cannot be written,
-# the overlay filter unregistered. The recorder keeps running, loses no
-# finished segment and records again.
+# the overlay filter unregistered, a camera that will not start for a while.
+# The recorder keeps running, loses no finished segment and records again.
 #
 #   recording_faults.sh <folder with the Windows binaries>
 set -u
@@ -93,5 +93,27 @@ check "recording runs without the overlay filter" wait_for 20 newest_grows "$cap
 stop_recorder
 check "the recorder ends normally" [ $? -eq 0 ]
 check "the recording is readable" test "$(frames_of "$(avis "$cap" | head -1)")" -ge 10
+
+# 5. A camera that will not start (held by another program): the retries
+# leave no file behind, so the limits keep the real recordings.
+cap=$work/held
+mkdir -p "$cap"
+for d in 01 02; do
+    printf 'RIFF' >"$cap/Capture.2026-01-$d.10.00.00.avi"
+    touch -d "2026-01-$d 10:00" "$cap/Capture.2026-01-$d.10.00.00.avi"
+done
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 5 $((0x461)) Resolution2=1 FileLimit=2
+wine_exec 60 "$bin/testcam-fault.exe" 13000 &
+fault=$!
+sleep 1
+start_recorder
+sleep 11
+check "failed starts made no file ($(count "$cap") files)" [ "$(count "$cap")" = 2 ]
+wait "$fault"
+check "the camera back, recording starts" wait_for 30 newest_grows "$cap"
+stop_recorder
+check "the recorder ends normally" [ $? -eq 0 ]
+check "the real recordings were kept" \
+    test -e "$cap/Capture.2026-01-01.10.00.00.avi" -a -e "$cap/Capture.2026-01-02.10.00.00.avi"
 
 checks_end

@@ -134,5 +134,24 @@ TEST(PlanRecordingLimits, SizesNearTheTopDoNotWrapTheTotal) {
     EXPECT_EQ(PlanRecordingLimits(files, false, 0, 0, 1).toDelete, (Names{"a", "b"}));
 }
 
+// The floor deletes from the oldest on until enough is free, passes over the
+// segment being written, and never takes the newest recording, even when the
+// floor then stays out of reach.
+TEST(PlanFreeSpace, OldestGoUntilTheFloorHoldsButNeverTheNewest) {
+    std::vector<RecordingFile> files = Sorted({File("a", 1, 300), File("b", 2, 500),
+                                               File("c", 3, 400), File("d", 4, 900)});
+    EXPECT_EQ(PlanFreeSpace(files, 5000, 5000).toDelete, Names{});
+    FloorPlan some = PlanFreeSpace(files, 4400, 5000);
+    EXPECT_EQ(some.toDelete, (Names{"a", "b"}));
+    EXPECT_TRUE(some.reached);
+    files[0].kept = true;
+    EXPECT_EQ(PlanFreeSpace(files, 4400, 5000).toDelete, (Names{"b", "c"}));
+    FloorPlan out = PlanFreeSpace(files, 100, 5000);
+    EXPECT_EQ(out.toDelete, (Names{"b", "c"}));
+    EXPECT_FALSE(out.reached);
+    EXPECT_FALSE(PlanFreeSpace(Sorted({File("only", 1, 9000)}), 0, 5000).reached);
+    EXPECT_TRUE(PlanFreeSpace({}, 0, 0).reached);
+}
+
 }  // namespace
 }  // namespace vistrel

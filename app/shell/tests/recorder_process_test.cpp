@@ -479,11 +479,14 @@ TEST_F(RecorderFolders, RecordAppliesTheLimitsAndKeyAArchives) {
     std::string archive = dir_.path() + "saved";
     CreateDirectoryA(capture.c_str(), nullptr);
     const uint64_t base = FileTimeNow() - uint64_t{36000} * 10000000;
-    for (int i = 0; i < 4; ++i) {
-        // s0 is the newest, s3 the oldest.
-        MakeAvi(capture + "\\s" + std::to_string(i) + ".avi",
-                base + uint64_t(3 - i) * 600 * 10000000);
-    }
+    // Own segments: Front.2026-01-0N..., N = 4 the newest; holiday.avi is the
+    // user's, Rear... another instance's in the same folder.
+    auto own = [](int i) { return "Front.2026-01-0" + std::to_string(i) + ".10.00.00.avi"; };
+    for (int i = 1; i <= 4; ++i)
+        MakeAvi(capture + "\\" + own(i), base + uint64_t(i) * 600 * 10000000);
+    MakeAvi(capture + "\\holiday.avi", base);
+    const std::string rear = "Rear.2026-01-01.09.00.00.avi";
+    MakeAvi(capture + "\\" + rear, base);
     Plant(10, "CapFilename", REG_SZ, Text(capture + "\\Front"));
     Plant(10, "Archive", REG_SZ, Text(archive));
     Plant(10, "FileLimit", REG_DWORD, Le32(2));
@@ -492,10 +495,14 @@ TEST_F(RecorderFolders, RecordAppliesTheLimitsAndKeyAArchives) {
     HWND w = WaitForWindow(10);
     ASSERT_NE(w, nullptr);
     ASSERT_EQ(Send("--instance 10 Record"), 0);
-    EXPECT_EQ(Names(capture), (std::set<std::string>{"s0.avi", "s1.avi"}));
+    std::set<std::string> left = Names(capture);
+    EXPECT_EQ(left.count("holiday.avi") + left.count(rear), 2u);
+    EXPECT_EQ(left.count(own(3)) + left.count(own(4)), 2u);  // the two newest stay
+    EXPECT_EQ(left.count(own(1)) + left.count(own(2)), 0u);
 
     PostMessageA(w, WM_KEYUP, 'A', 0);
-    EXPECT_TRUE(WaitUntil([&] { return Names(archive).count("s0.avi") == 1; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return Names(archive).count(own(4)) == 1; }, 5000));
+    EXPECT_EQ(Names(capture).count("holiday.avi") + Names(capture).count(rear), 2u);
     ASSERT_EQ(recorder.Exit(10), 0);
 }
 

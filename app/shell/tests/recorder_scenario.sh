@@ -71,7 +71,7 @@ check "Exit ends the recorder with exit code 0" [ $? -eq 0 ]
 
 out=$(reg query "$key")
 echo "$out"
-check "fifteen values are stored" [ "$(grep -cE '^ +[A-Za-z0-9]+ +REG_' <<<"$out")" -eq 15 ]
+check "sixteen values are stored" [ "$(grep -cE '^ +[A-Za-z0-9]+ +REG_' <<<"$out")" -eq 16 ]
 check "ACodec is the text PCM" grep -qE '^ +ACodec +REG_SZ +PCM$' <<<"$out"
 check "a text where a number belongs gave way to the default" \
     grep -qE '^ +CapSeconds +REG_DWORD +0xe10$' <<<"$out"

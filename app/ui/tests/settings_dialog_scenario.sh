@@ -236,4 +236,29 @@ echo "pixels differing: top-left corner ${corner}%, bar rows ${bars}%"
 check "the time is in the top-left corner of the next segment" [ "$corner" -ge 5 ]
 check "and the rest of the picture is unchanged" test "$bars" -ge 0 -a "$bars" -le 1
 
+# A path half typed takes no effect: segments end while "C:\V" stands in the
+# Video field, and the recording goes on in the folder set before.
+instance=9 title="Halvorix - Vistrel 9"
+mkdir -p "$work/half"
+original="$(wine_path "$work/half")\\Capture"
+recorder_plant 9 "$original" 2 $((0x068)) Resolution2=1
+recorder_rate30 9
+wine_exec 200 "$bin/vistrel.exe" 9 &
+recorder=$!
+check "recording 2-second segments" wait_for 30 '[ "$(avis "$work/half" | wc -l)" -ge 1 ]'
+id=$(xdotool search --name "^$title\$" | head -1)
+check "the dialog opens while recording" open_settings "$id"
+retype 1000 'C:\V'
+before=$(avis "$work/half" | wc -l)
+sleep 6
+check "segments went on in the folder set before" [ "$(avis "$work/half" | wc -l)" -gt "$before" ]
+check "none went where the half-typed path points" \
+    [ "$(find "$WINEPREFIX/drive_c" -maxdepth 1 -iname 'V.*.avi' | wc -l)" = 0 ]
+retype 1000 "$original"
+xdotool key Return
+wait_for 10 "! xdotool search --name '^Settings' >/dev/null 2>&1"
+wine_exec 30 "$bin/vistrel-send.exe" --instance 9 Exit >/dev/null 2>&1
+wait "$recorder"
+check "Exit ends the fourth recorder with exit code 0" [ $? -eq 0 ]
+
 checks_end
