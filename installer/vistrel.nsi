@@ -5,6 +5,7 @@
 ; stripped binaries, the guide and the licences), ICON and OUTFILE.
 ;
 ; Silent use:  vistrel-setup-<version>.exe /S [/TESTCAM[=0|1]] [/AUTOSTART[=0|1]] [/D=folder]
+;              uninstall.exe /S [/REMOVESETTINGS]
 ; Exit codes:  0 installed, 1 cancelled by the user, 2 refused or failed.
 
 Unicode true
@@ -358,5 +359,12 @@ Function un.onInit
             /SD IDOK
         SetErrorLevel 2
         Quit
+    ${EndIf}
+    ; Silent uninstalls keep the settings unless told otherwise.
+    ${un.GetParameters} $R0
+    ClearErrors
+    ${un.GetOptions} $R0 "/REMOVESETTINGS" $R1
+    ${IfNot} ${Errors}
+        !insertmacro SelectSection ${SecUnSettings}
     ${EndIf}
 FunctionEnd

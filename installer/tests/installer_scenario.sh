@@ -2,7 +2,8 @@
 # The setup program as a fleet uses it, silently, in a fresh prefix: install
 # into a folder with spaces and non-ASCII letters with the test camera and
 # autostart; record with the installed recorder; refuse a second folder;
-# upgrade while the recorder runs; uninstall; run the uninstaller again.
+# upgrade while the recorder runs; uninstall; run the uninstaller again;
+# install once more and uninstall with the settings.
 # Before the install and after the uninstall the prefix's files and registry
 # may differ only in the recordings and the recorder's kept settings.
 #
@@ -47,6 +48,7 @@ registered() {
 }
 recorder_shown() { xwininfo -name 'Halvorix - Vistrel 1' 2>/dev/null | grep -q IsViewable; }
 recorder_gone() { ! recorder_shown; }
+lacks() { ! grep -q "$1" "$2"; }
 
 # picture <name>: the prefix's files (with sizes) and its whole registry, as
 # sorted lines. Temp folders hold the setup's own scratch copies.
@@ -190,4 +192,17 @@ check "a second uninstall refuses with exit code 2 ($code)" [ $code -eq 2 ]
 timeout 60 "$WINESERVER64" -w
 picture again
 check "and changes nothing" [ -z "$(changes after again)" ]
+
+# Settings go only when asked for, and then only the recorders' own.
+check "a new install succeeds" setup_run /S "/D=$dir"
+recorder_reg add 'HKCU\Software\Halvorix\Vistrel12' /v CapSeconds /t REG_DWORD /d 5 /f
+recorder_reg add 'HKCU\Software\Halvorix\Vistrel MJPEG Compressor' /v Quality /t REG_DWORD /d 50 /f
+recorder_reg add 'HKCU\Software\Halvorix\Vistrel1 old' /v Keep /t REG_DWORD /d 1 /f
+wine_exec 60 "$unix_dir/uninstall.exe" /S /REMOVESETTINGS >/dev/null 2>&1
+check "an uninstall that removes the settings finishes" wait_for 60 '[ ! -e "$unix_dir" ]'
+timeout 60 "$WINESERVER64" -w
+left=$(reg query 'HKCU\Software\Halvorix' /s | grep -o 'Halvorix\\[^\\]*$' | sort | paste -sd,)
+check "the instances' and the compressor's settings are gone, other keys stay ($left)" \
+    [ "$left" = 'Halvorix\Vistrel1 old' ]
+check "so is the overlay's section of the profile file" lacks '\[Orvant1\]' "$c/windows/win.ini"
 checks_end
