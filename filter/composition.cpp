@@ -18,6 +18,7 @@ void LayoutSlot(CompositionState& state, int slot, Extent e, int W, int H) {
     const int left = right ? W - cx - 10 : 2;
     const int rightEdge = right ? W - 2 : cx + 10;
     Rect& r = state.slotRect[slot];
+    state.slotTextWidth[slot] = cx;
     switch (slot % 4) {
         case 0:
             r = {left, 1, rightEdge, cy + 1};
@@ -148,6 +149,10 @@ bool Contains(const Rect& outer, const Rect& inner) {
            outer.bottom >= inner.bottom;
 }
 
+bool SameText(const Painting& p, const char* text, size_t length) {
+    return p.shown && p.length == length && std::memcmp(p.text, text, length) == 0;
+}
+
 void PlanSlot(CompositionState& state, TextRenderer& renderer, const FrameComposition& f, int slot,
               uint32_t& requests, uint32_t& textColour, Painting& p) {
     const auto& settings = *f.settings;
@@ -165,6 +170,12 @@ void PlanSlot(CompositionState& state, TextRenderer& renderer, const FrameCompos
     if ((f.fontRebuilt && length != 0) || static_cast<int>(length) > state.lastLength[slot]) {
         state.lastLength[slot] = static_cast<int>(length);
         LayoutSlot(state, slot, renderer.Measure(text, length), g.width, g.height);
+    } else if (length != 0 && !SameText(state.painted[slot], text, length)) {
+        // No more characters, but in a proportional font maybe wider ("   0 RPM",
+        // then "1234 RPM"): the slot grows to hold the text rather than cut it.
+        const Extent e = renderer.Measure(text, length);
+        if (e.cx > state.slotTextWidth[slot])
+            LayoutSlot(state, slot, e, g.width, g.height);
     }
     const Rect& r = state.slotRect[slot];
     uint32_t colour = settings.Color;

@@ -65,6 +65,7 @@ inline constexpr int kLitAreas = 24;
 // Layout and colour memory of one filter, kept from frame to frame.
 struct CompositionState {
     Rect slotRect[telemetry::kCornerSlots];
+    int slotTextWidth[telemetry::kCornerSlots] = {};  // the text width the slot was laid out for
     int lastLength[telemetry::kCornerSlots] = {};
     uint8_t samples[telemetry::kCornerSlots][kBrightnessSamples] = {};
     int sampleIndex[telemetry::kCornerSlots] = {};

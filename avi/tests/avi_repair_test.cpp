@@ -14,32 +14,13 @@ namespace {
 using avi::MemoryFile;
 using avi::RepairOutcome;
 
+// Flush points every four frames.
 std::vector<uint8_t> Write(const avi::StreamFormats& formats, uint32_t frames,
                            avi::WriterOptions options = {}, bool finish = true,
                            std::vector<MemoryFile::Event>* events = nullptr) {
     MemoryFile file;
     file.set_logging(events != nullptr);
-    avi::AviWriter writer(file, formats, options);
-    EXPECT_TRUE(writer.Begin().ok());
-    for (uint32_t n = 0; n < frames; ++n) {
-        std::vector<uint8_t> frame = avitest::Frame(formats.video, n);
-        EXPECT_TRUE(
-            writer.AppendVideo(frame.data(), static_cast<uint32_t>(frame.size()), true).ok());
-        if (formats.audio) {
-            std::vector<uint8_t> sound(formats.audio->block_align * 3, 0x33);
-            EXPECT_TRUE(writer.AppendAudio(sound.data(), static_cast<uint32_t>(sound.size())).ok());
-        }
-        if (n % 4 == 3 || writer.riff_started()) {
-            avi::FlushPlan plan;
-            EXPECT_TRUE(writer.MakeFlushPoint(&plan).ok());
-            EXPECT_TRUE(avi::ApplyFlushPlan(file, plan).ok());
-        }
-    }
-    if (finish) {
-        avi::FlushPlan plan;
-        EXPECT_TRUE(writer.Finish(&plan).ok());
-        EXPECT_TRUE(avi::ApplyFlushPlan(file, plan).ok());
-    }
+    EXPECT_TRUE(avitest::Write(file, formats, frames, 4, options, finish).ok);
     if (events)
         *events = file.events();
     return file.bytes();

@@ -13,48 +13,19 @@ namespace {
 
 using avi::MemoryFile;
 
-// A recording on a logging memory file, with the log positions at which each
-// flush plan had been applied completely.
-struct Recording {
+// A recording on a logging memory file.
+struct Recording : avitest::Written {
     std::vector<MemoryFile::Event> events;
-    std::vector<std::pair<size_t, uint64_t>> published;  // event count, frames then published
-    size_t header_written = 0;                           // events once the header is there
-    uint64_t frames = 0;
     std::vector<uint8_t> final_bytes;
 };
 
 Recording Record(const avi::StreamFormats& formats, avi::WriterOptions options, uint32_t frames,
-                 uint32_t flush_every, bool finish = true) {
+                 uint32_t flush_every) {
     MemoryFile file;
     file.set_logging(true);
-    avi::AviWriter writer(file, formats, options);
     Recording r;
-    EXPECT_TRUE(writer.Begin().ok());
-    r.header_written = file.events().size();
-    auto publish = [&](avi::FlushPlan& plan) {
-        EXPECT_TRUE(avi::ApplyFlushPlan(file, plan).ok());
-        r.published.emplace_back(file.events().size(), writer.published_video_frames());
-    };
-    for (uint32_t n = 0; n < frames; ++n) {
-        std::vector<uint8_t> frame = avitest::Frame(formats.video, n);
-        EXPECT_TRUE(
-            writer.AppendVideo(frame.data(), static_cast<uint32_t>(frame.size()), true).ok());
-        if (formats.audio) {
-            std::vector<uint8_t> sound(formats.audio->block_align * (n % 5 + 1), 0x55);
-            EXPECT_TRUE(writer.AppendAudio(sound.data(), static_cast<uint32_t>(sound.size())).ok());
-        }
-        if ((n + 1) % flush_every == 0 || writer.riff_started()) {
-            avi::FlushPlan plan;
-            EXPECT_TRUE(writer.MakeFlushPoint(&plan).ok());
-            publish(plan);
-        }
-    }
-    if (finish) {
-        avi::FlushPlan plan;
-        EXPECT_TRUE(writer.Finish(&plan).ok());
-        publish(plan);
-    }
-    r.frames = writer.video_frames();
+    static_cast<avitest::Written&>(r) = avitest::Write(file, formats, frames, flush_every, options);
+    EXPECT_TRUE(r.ok);
     r.events = file.events();
     r.final_bytes = file.bytes();
     return r;
@@ -132,7 +103,7 @@ TEST(AviWriter, CrashAtAnyWriteLeavesAPlayableFile) {
     };
     for (const Case& c : cases) {
         Recording r = Record(c.formats, c.options, 60, 7);
-        for (size_t k = r.header_written; k <= r.events.size(); ++k) {
+        for (size_t k = r.header_events; k <= r.events.size(); ++k) {
             std::string where = std::string(c.name) + " after event " + std::to_string(k);
             std::vector<uint8_t> whole = MemoryFile::Replay({}, r.events, k);
             ExpectPlayable(whole, PublishedBy(r, k), r.frames, where);

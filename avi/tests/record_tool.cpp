@@ -1,10 +1,17 @@
 // avi-record: a capture graph of the registered test camera and the segment
 // writer, for the scenario tests and the benchmarks, as the recorder will
-// build it: the next file is named on a thread of its own when the writer
-// asks, as the app's window would on a posted message.
+// build it: the overlay filter and a compressor (found by its name in the
+// video compressor category, as the recorder finds it) between them if asked.
+// The next file is named on a thread of its own when the writer asks, as the
+// app's window would on a posted message.
 //
-//   avi-record --out DIR --seconds S [--segment S] [--width W --height H --bits B]
-//              [--riff-limit BYTES] [--status-ms MS]
+//   avi-record --out DIR --seconds S [--frames N] [--segment S]
+//              [--width W --height H --bits B] [--riff-limit BYTES] [--status-ms MS]
+//              [--overlay] [--compressor NAME [--quality Q]] [--raw FILE]
+//
+// --frames ends the recording once N frames are written (within S seconds);
+// --raw writes every frame as it enters the compressor (bottom-up rows, as the
+// camera gives them) to FILE.
 //
 // Prints "closed PATH frames N bytes B whole W start T end T" per segment,
 // "failed HRESULT PATH" per write failure, "status written N dropped D
@@ -12,52 +19,69 @@
 // streaming thread) at the end.
 #include <windows.h>
 #include <dshow.h>
+#include <qedit.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "avi/segment_writer.h"
+#include "common/component_ids.h"
 #include "common/win_handle.h"
+#include "framework/tests/test_filters.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
+// Wine's (and Windows') Sample Grabber; mingw's headers lack the identifier.
+constexpr CLSID kSampleGrabber = {
+    0xc1f400a0, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
+
 struct Options {
     std::wstring out;
-    double seconds = 5;
-    double segment = 0;
-    int width = 320, height = 240, bits = 24;
-    long long riff_limit = 0;
-    int status_ms = 100;
+    double seconds = 5, frames = 0, segment = 0;
+    double width = 320, height = 240, bits = 24;
+    double riff_limit = 0, status_ms = 100, quality = -1;
+    bool overlay = false;
+    std::wstring compressor;
+    std::string raw;
 };
 
 bool Parse(int argc, char** argv, Options* o) {
+    const std::pair<const char*, double*> numbers[] = {
+        {"--seconds", &o->seconds},       {"--frames", &o->frames},
+        {"--segment", &o->segment},       {"--width", &o->width},
+        {"--height", &o->height},         {"--bits", &o->bits},
+        {"--riff-limit", &o->riff_limit}, {"--status-ms", &o->status_ms},
+        {"--quality", &o->quality}};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--overlay") {
+            o->overlay = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return false;
         const char* v = argv[++i];
+        bool known = arg == "--out" || arg == "--compressor" || arg == "--raw";
         if (arg == "--out")
             o->out.assign(v, v + std::strlen(v));
-        else if (arg == "--seconds")
-            o->seconds = std::atof(v);
-        else if (arg == "--segment")
-            o->segment = std::atof(v);
-        else if (arg == "--width")
-            o->width = std::atoi(v);
-        else if (arg == "--height")
-            o->height = std::atoi(v);
-        else if (arg == "--bits")
-            o->bits = std::atoi(v);
-        else if (arg == "--riff-limit")
-            o->riff_limit = std::atoll(v);
-        else if (arg == "--status-ms")
-            o->status_ms = std::atoi(v);
-        else
+        else if (arg == "--compressor")
+            o->compressor.assign(v, v + std::strlen(v));
+        else if (arg == "--raw")
+            o->raw = v;
+        for (const auto& [name, value] : numbers) {
+            if (arg == name) {
+                *value = std::atof(v);
+                known = true;
+            }
+        }
+        if (!known)
             return false;
     }
     if (!o->out.empty() && o->out.back() != L'\\')
@@ -65,72 +89,32 @@ bool Parse(int argc, char** argv, Options* o) {
     return !o->out.empty();
 }
 
-ComPtr<IBaseFilter> TestCamera() {
-    ComPtr<ICreateDevEnum> devices;
-    ComPtr<IEnumMoniker> monikers;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&devices))) ||
-        devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK)
-        return nullptr;
-    ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-        ComPtr<IPropertyBag> bag;
-        VARIANT name;
-        VariantInit(&name);
-        bool match = SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) &&
-                     SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR &&
-                     std::wcscmp(name.bstrVal, L"Test Camera") == 0;
-        VariantClear(&name);
-        ComPtr<IBaseFilter> camera;
-        if (match && SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&camera))))
-            return camera;
-        moniker.Reset();
-    }
-    return nullptr;
-}
-
-ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION direction, const wchar_t* name) {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(&pins)))
-        return nullptr;
-    ComPtr<IPin> pin;
-    while (pins->Next(1, &pin, nullptr) == S_OK) {
-        PIN_INFO info{};
-        pin->QueryPinInfo(&info);
-        if (info.pFilter)
-            info.pFilter->Release();
-        if (info.dir == direction && (!name || std::wcscmp(info.achName, name) == 0))
-            return pin;
-        pin.Reset();
-    }
-    return nullptr;
-}
-
-HRESULT SetFormat(IPin* capture, const Options& o) {
-    ComPtr<IAMStreamConfig> config;
-    HRESULT hr = capture->QueryInterface(IID_PPV_ARGS(&config));
-    int count = 0, size = 0;
-    if (SUCCEEDED(hr))
-        hr = config->GetNumberOfCapabilities(&count, &size);
-    for (int i = 0; SUCCEEDED(hr) && i < count; ++i) {
-        AM_MEDIA_TYPE* type = nullptr;
-        VIDEO_STREAM_CONFIG_CAPS caps;
-        if (config->GetStreamCaps(i, &type, reinterpret_cast<BYTE*>(&caps)) != S_OK)
-            continue;
-        auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
-        bool match = vih->bmiHeader.biWidth == o.width && vih->bmiHeader.biHeight == o.height &&
-                     vih->bmiHeader.biBitCount == o.bits;
-        if (match) {
-            vih->AvgTimePerFrame = 333333;
-            hr = config->SetFormat(type);
+// Writes every frame passing the grabber to a file.
+class Tap final : public ISampleGrabberCB {
+  public:
+    explicit Tap(FILE* raw) : raw_(raw) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
+            *out = static_cast<ISampleGrabberCB*>(this);
+            return S_OK;
         }
-        CoTaskMemFree(type->pbFormat);
-        CoTaskMemFree(type);
-        if (match)
-            return hr;
+        *out = nullptr;
+        return E_NOINTERFACE;
     }
-    return FAILED(hr) ? hr : E_INVALIDARG;
-}
+    // Lives on the stack of Record, past the graph.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
+        BYTE* data = nullptr;
+        if (SUCCEEDED(sample->GetPointer(&data)))
+            std::fwrite(data, 1, static_cast<size_t>(sample->GetActualDataLength()), raw_);
+        return S_OK;
+    }
+    STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
+
+  private:
+    FILE* raw_;
+};
 
 // Names the next segment's file when the writer asks, off the streaming thread.
 class Namer final : public avi::SegmentObserver {
@@ -192,13 +176,53 @@ int Fail(const char* what, HRESULT hr) {
     return 1;
 }
 
-int Record(const Options& o) {
-    ComPtr<IBaseFilter> camera = TestCamera();
+struct Link {
+    ComPtr<IBaseFilter> filter;
+    const wchar_t* name;
+};
+
+// The filters the options ask for between the camera and the writer, in order.
+HRESULT MakeChain(const Options& o, Tap* tap, std::vector<Link>* chain) {
+    ComPtr<IBaseFilter> filter;
+    HRESULT hr = S_OK;
+    if (o.overlay && SUCCEEDED(hr = CoCreateInstance(vistrel::CLSID_OverlayFilter, nullptr,
+                                                     CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter))))
+        chain->push_back({filter, L"GPS Filter"});
+    ComPtr<ISampleGrabber> grab;
+    if (SUCCEEDED(hr) && tap &&
+        SUCCEEDED(hr = CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_PPV_ARGS(filter.ReleaseAndGetAddressOf()))) &&
+        SUCCEEDED(hr = filter->QueryInterface(IID_ISampleGrabber,
+                                              reinterpret_cast<void**>(grab.GetAddressOf())))) {
+        AM_MEDIA_TYPE any{};
+        any.majortype = MEDIATYPE_Video;
+        grab->SetMediaType(&any);
+        grab->SetBufferSamples(FALSE);
+        grab->SetCallback(tap, 0);
+        chain->push_back({filter, L"Tap"});
+    }
+    if (SUCCEEDED(hr) && !o.compressor.empty()) {
+        filter = fwtest::FromCategory(CLSID_VideoCompressorCategory, o.compressor.c_str());
+        ComPtr<IAMVideoCompression> compression;
+        if (filter && o.quality >= 0 && SUCCEEDED(filter.As(&compression)))
+            compression->put_Quality(o.quality);
+        hr = filter ? S_OK : HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        chain->push_back({filter, L"VideoComp"});
+    }
+    return hr;
+}
+
+int Record(const Options& o, Tap* tap) {
+    ComPtr<IBaseFilter> camera =
+        fwtest::FromCategory(CLSID_VideoInputDeviceCategory, L"Test Camera");
     if (!camera)
         return Fail("no Test Camera registered", E_FAIL);
+    std::vector<Link> chain;
+    HRESULT hr = MakeChain(o, tap, &chain);
+    if (FAILED(hr))
+        return Fail("making the filters between camera and writer", hr);
     ComPtr<IGraphBuilder> graph;
-    HRESULT hr =
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph));
+    hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph));
     if (FAILED(hr))
         return Fail("no filter graph", hr);
     ComPtr<IBaseFilter> writer;
@@ -206,14 +230,25 @@ int Record(const Options& o) {
     hr = avi::CreateSegmentWriter(&writer, &control);
     if (SUCCEEDED(hr))
         hr = graph->AddFilter(camera.Get(), L"VideoCap");
+    ComPtr<IPin> upstream;
     if (SUCCEEDED(hr))
-        hr = graph->AddFilter(writer.Get(), avi::kSegmentWriterName);
-    ComPtr<IPin> capture = PinOf(camera.Get(), PINDIR_OUTPUT, L"Capture");
+        hr = camera->FindPin(L"Capture", &upstream);
+    ComPtr<IAMStreamConfig> config;
     if (SUCCEEDED(hr))
-        hr = capture ? SetFormat(capture.Get(), o) : E_FAIL;
+        hr = upstream.As(&config);
+    dshow::MediaType format = fwtest::VideoType(
+        o.bits == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB32, static_cast<int>(o.width),
+        static_cast<int>(o.height), static_cast<int>(o.bits));
     if (SUCCEEDED(hr))
-        hr = graph->ConnectDirect(capture.Get(), PinOf(writer.Get(), PINDIR_INPUT, nullptr).Get(),
-                                  nullptr);
+        hr = config->SetFormat(&format);
+    chain.push_back({writer, avi::kSegmentWriterName});
+    for (size_t i = 0; SUCCEEDED(hr) && i < chain.size(); ++i) {
+        IBaseFilter* filter = chain[i].filter.Get();
+        hr = graph->AddFilter(filter, chain[i].name);
+        if (SUCCEEDED(hr))
+            hr = graph->Connect(upstream.Get(), fwtest::PinOf(filter, PINDIR_INPUT).Get());
+        upstream = fwtest::PinOf(filter, PINDIR_OUTPUT);
+    }
     if (FAILED(hr))
         return Fail("building the graph", hr);
     if (o.riff_limit > 0) {
@@ -233,9 +268,10 @@ int Record(const Options& o) {
     if (FAILED(hr))
         return Fail("starting", hr);
     ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(o.seconds * 1000);
-    while (GetTickCount64() < end) {
+    avi::SegmentWriterStatus status;
+    while (GetTickCount64() < end &&
+           (o.frames <= 0 || status.frames_written < static_cast<uint64_t>(o.frames))) {
         Sleep(static_cast<DWORD>(o.status_ms));
-        avi::SegmentWriterStatus status;
         control->GetStatus(&status);
         std::printf("status written %llu dropped %llu segments %llu\n",
                     static_cast<unsigned long long>(status.frames_written),
@@ -243,8 +279,10 @@ int Record(const Options& o) {
                     static_cast<unsigned long long>(status.segments));
         std::fflush(stdout);
     }
-    avi::SegmentWriterStatus status;
     control->GetStatus(&status);
+    // The camera first: no frame is then on its way between a tap and the
+    // file when the writer closes it.
+    camera->Stop();
     hr = media->Stop();
     control->SetObserver(nullptr);
     std::printf("stall %.3f\n", status.longest_switch_ms);
@@ -261,7 +299,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    int code = Record(options);
+    FILE* raw = options.raw.empty() ? nullptr : std::fopen(options.raw.c_str(), "wb");
+    int code = 0;
+    if (!options.raw.empty() && !raw) {
+        code = Fail("opening the raw file", E_ACCESSDENIED);
+    } else {
+        Tap tap(raw);
+        code = Record(options, raw ? &tap : nullptr);
+    }
+    if (raw)
+        std::fclose(raw);
     CoUninitialize();
     return code;
 }

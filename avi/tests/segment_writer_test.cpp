@@ -12,7 +12,7 @@
 #include "avi/segment_writer.h"
 #include "avi/tests/test_streams.h"
 #include "avi/win32_file.h"
-#include "framework/tests/test_filters.h"
+#include "framework/tests/graph_test.h"
 #include "tests/support/child_process.h"
 
 using Microsoft::WRL::ComPtr;
@@ -66,37 +66,26 @@ dshow::MediaType AudioType() {
     return type;
 }
 
-class SegmentWriterTest : public ::testing::Test {
+class SegmentWriterTest : public fwtest::GraphTest {
   protected:
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        GraphTest::SetUp();
         ASSERT_EQ(avi::CreateSegmentWriter(&writer, &control), S_OK);
         ASSERT_EQ(control->SetObserver(&observer), S_OK);
-        video =
-            new fwtest::TestSource({fwtest::VideoType(MEDIASUBTYPE_RGB24, kWidth, kHeight, 24)}, 3);
-        video_filter = video;
-        ASSERT_EQ(graph.Create(), S_OK);
-        ASSERT_EQ(graph.Add(video_filter.Get(), L"source"), S_OK);
-        ASSERT_EQ(graph.Add(writer.Get(), avi::kSegmentWriterName), S_OK);
+        video = Add(
+            new fwtest::TestSource({fwtest::VideoType(MEDIASUBTYPE_RGB24, kWidth, kHeight, 24)}, 3),
+            L"source");
+        Add(writer, avi::kSegmentWriterName);
         ASSERT_EQ(graph.Connect(&video->pin(), fwtest::PinOf(writer.Get(), PINDIR_INPUT, 0).Get()),
                   S_OK);
     }
     void TearDown() override {
-        if (graph.control)
-            graph.control->Stop();
+        GraphTest::TearDown();
         control->SetObserver(nullptr);
-        graph = fwtest::Graph();
-        control.Reset();
-        writer.Reset();
-        video_filter.Reset();
-        audio_filter.Reset();
-        CoUninitialize();
     }
 
     void ConnectAudio() {
-        audio = new fwtest::TestSource({AudioType()}, 3);
-        audio_filter = audio;
-        ASSERT_EQ(graph.Add(audio_filter.Get(), L"audio"), S_OK);
+        audio = Add(new fwtest::TestSource({AudioType()}, 3), L"audio");
         ASSERT_EQ(graph.Connect(&audio->pin(), fwtest::PinOf(writer.Get(), PINDIR_INPUT, 1).Get()),
                   S_OK);
     }
@@ -119,31 +108,22 @@ class SegmentWriterTest : public ::testing::Test {
     std::vector<std::vector<int64_t>> Files() {
         std::vector<std::vector<int64_t>> files;
         for (const avi::SegmentInfo& s : observer.Closed()) {
-            HRESULT hr = S_OK;
-            std::unique_ptr<avi::Win32File> file = avi::Win32File::Open(s.path, false, &hr);
+            std::unique_ptr<avi::Win32File> file = Open(s.path);
             files.push_back(file ? avitest::IndexedFrames(*file) : std::vector<int64_t>{-3});
         }
         return files;
     }
-    size_t FilesInFolder() {
-        WIN32_FIND_DATAA found;
-        HANDLE find = FindFirstFileA((dir.path() + "*.avi").c_str(), &found);
-        size_t n = 0;
-        if (find != INVALID_HANDLE_VALUE) {
-            do
-                ++n;
-            while (FindNextFileA(find, &found));
-            FindClose(find);
-        }
-        return n;
+    static std::unique_ptr<avi::Win32File> Open(const std::wstring& path) {
+        HRESULT hr = S_OK;
+        return avi::Win32File::Open(path, false, &hr);
     }
+    size_t FilesInFolder() { return testsupport::FileNames(dir.path() + "*.avi").size(); }
 
     testsupport::TempDir dir;
     Observer observer;
-    fwtest::Graph graph;
     fwtest::TestSource* video = nullptr;
     fwtest::TestSource* audio = nullptr;
-    ComPtr<IBaseFilter> video_filter, audio_filter, writer;
+    ComPtr<IBaseFilter> writer;
     ComPtr<avi::ISegmentWriter> control;
     int queued = 0;
 };
@@ -171,8 +151,7 @@ TEST_F(SegmentWriterTest, RotatesOnFrameTimesWithoutLosingOrRepeatingAFrame) {
         if (i + 1 < closed.size()) {
             EXPECT_EQ(closed[i].end, closed[i + 1].start) << i;
         }
-        HRESULT hr = S_OK;
-        std::unique_ptr<avi::Win32File> file = avi::Win32File::Open(closed[i].path, false, &hr);
+        std::unique_ptr<avi::Win32File> file = Open(closed[i].path);
         ASSERT_TRUE(file);
         EXPECT_EQ(avi::ParseHeader(*file).marker, avi::Marker::kClosed) << i;
     }
@@ -260,8 +239,7 @@ TEST_F(SegmentWriterTest, AudioFollowsItsTimesAcrossTheSwitch) {
     ASSERT_EQ(closed.size(), 3u);
     uint64_t total = 0;
     for (size_t i = 0; i < closed.size(); ++i) {
-        HRESULT hr = S_OK;
-        std::unique_ptr<avi::Win32File> file = avi::Win32File::Open(closed[i].path, false, &hr);
+        std::unique_ptr<avi::Win32File> file = Open(closed[i].path);
         ASSERT_TRUE(file);
         avi::PublishedFile published = avi::ReadPublished(*file);
         ASSERT_TRUE(published.ok()) << published.error;
@@ -299,9 +277,7 @@ TEST_F(SegmentWriterTest, CompressedFramesKeepTheirOwnSizes) {
     std::vector<int64_t> expected(20);
     std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(files[0], expected);  // whole frames of every size, in order
-    HRESULT hr = S_OK;
-    std::unique_ptr<avi::Win32File> file =
-        avi::Win32File::Open(observer.Closed()[0].path, false, &hr);
+    std::unique_ptr<avi::Win32File> file = Open(observer.Closed()[0].path);
     ASSERT_TRUE(file);
     avi::ParsedHeader header = avi::ParseHeader(*file);
     ASSERT_TRUE(header.formats);

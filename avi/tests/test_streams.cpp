@@ -73,4 +73,41 @@ std::vector<int64_t> IndexedFrames(avi::RandomAccessFile& file) {
     return numbers;
 }
 
+Written Write(avi::RandomAccessFile& file, const avi::StreamFormats& formats, uint32_t frames,
+              uint32_t flush_every, avi::WriterOptions options, bool finish) {
+    auto* memory = dynamic_cast<avi::MemoryFile*>(&file);
+    avi::AviWriter writer(file, formats, options);
+    Written w;
+    auto publish = [&](avi::FlushPlan& plan) {
+        w.ok = w.ok && avi::ApplyFlushPlan(file, plan).ok();
+        if (memory)
+            w.published.emplace_back(memory->events().size(), writer.published_video_frames());
+    };
+    w.ok = writer.Begin().ok();
+    w.header_events = memory ? memory->events().size() : 0;
+    for (uint32_t n = 0; n < frames; ++n) {
+        std::vector<uint8_t> frame = Frame(formats.video, n);
+        w.ok = w.ok &&
+               writer.AppendVideo(frame.data(), static_cast<uint32_t>(frame.size()), true).ok();
+        if (formats.audio) {
+            std::vector<uint8_t> sound(formats.audio->block_align * (n % 5 + 1), 0x55);
+            w.ok =
+                w.ok && writer.AppendAudio(sound.data(), static_cast<uint32_t>(sound.size())).ok();
+        }
+        avi::FlushPlan plan;
+        if ((n + 1) % flush_every == 0 || writer.riff_started()) {
+            w.ok = w.ok && writer.MakeFlushPoint(&plan).ok();
+            publish(plan);
+        }
+    }
+    avi::FlushPlan plan;
+    if (finish) {
+        w.ok = w.ok && writer.Finish(&plan).ok();
+        publish(plan);
+    }
+    w.frames = writer.video_frames();
+    w.size = writer.size();
+    return w;
+}
+
 }  // namespace avitest

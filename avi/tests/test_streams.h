@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
+#include "avi/avi_writer.h"
 #include "avi/memory_file.h"
 #include "avi/stream_format.h"
 
@@ -24,5 +26,22 @@ int64_t FrameNumber(const uint8_t* data, size_t size);
 // The frame numbers of the chunks a player finds by the file's index, in
 // order; -1 for a chunk whose bytes are not a frame.
 std::vector<int64_t> IndexedFrames(avi::RandomAccessFile& file);
+
+// What Write left: for a logging memory file, the events logged once the
+// header was there and once each flush plan was applied, with the frames then
+// published.
+struct Written {
+    bool ok = true;  // every call of the writer succeeded
+    uint64_t frames = 0;
+    uint64_t size = 0;  // the writer's end of file
+    size_t header_events = 0;
+    std::vector<std::pair<size_t, uint64_t>> published;
+};
+
+// Frames 0 .. frames - 1 (and audio of varying lengths, when the formats
+// have it) written to `file`, with a flush point after every `flush_every`
+// frames and whenever a RIFF starts, and the file closed if `finish`.
+Written Write(avi::RandomAccessFile& file, const avi::StreamFormats& formats, uint32_t frames,
+              uint32_t flush_every, avi::WriterOptions options = {}, bool finish = true);
 
 }  // namespace avitest

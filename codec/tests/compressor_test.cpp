@@ -7,7 +7,6 @@
 
 #include <windows.h>
 #include <dshow.h>
-#include <turbojpeg.h>
 #include <uuids.h>
 
 #include <cstring>
@@ -16,11 +15,9 @@
 
 #include "codec/compressor_filter.h"
 #include "codec/mjpeg_ids.h"
-#include "codec/output_format.h"
 #include "format_blocks.h"
-#include "framework/tests/test_filters.h"
+#include "framework/tests/graph_test.h"
 
-using fwtest::Graph;
 using fwtest::TestSink;
 using fwtest::TestSource;
 using Microsoft::WRL::ComPtr;
@@ -31,27 +28,15 @@ namespace {
 constexpr int kW = 320;
 constexpr int kH = 240;
 
-const GUID& SubtypeOf(PixelFormat f) {
-    switch (f) {
-        case PixelFormat::kRgb24:
-            return MEDIASUBTYPE_RGB24;
-        case PixelFormat::kRgb32:
-            return MEDIASUBTYPE_RGB32;
-        case PixelFormat::kYuy2:
-            return MEDIASUBTYPE_YUY2;
-        case PixelFormat::kI420:
-            return kSubtypeI420;
-        case PixelFormat::kNv12:
-            return MEDIASUBTYPE_NV12;
-    }
-    return GUID_NULL;
-}
+// In PixelFormat's order, as format_blocks.h has it.
+const GUID* const kSubtypes[] = {&MEDIASUBTYPE_RGB24, &MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_YUY2,
+                                 &kSubtypeI420, &MEDIASUBTYPE_NV12};
 
 dshow::MediaType TypeOf(PixelFormat f, const test::BlockSpec& spec) {
     std::vector<uint8_t> block = test::MakeBlock(spec);
     dshow::MediaType mt;
     mt.majortype = MEDIATYPE_Video;
-    mt.subtype = SubtypeOf(f);
+    mt.subtype = *kSubtypes[static_cast<int>(f)];
     std::memcpy(mt.AllocateFormat(spec.info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo,
                                   static_cast<ULONG>(block.size())),
                 block.data(), block.size());
@@ -61,73 +46,28 @@ dshow::MediaType TypeOf(PixelFormat f, const test::BlockSpec& spec) {
     return mt;
 }
 
-test::Picture DecodeJpeg(const std::vector<uint8_t>& jpeg) {
-    test::Picture p;
-    tjhandle h = tjInitDecompress();
-    int w = 0, ht = 0, sub = 0, space = 0;
-    if (!jpeg.empty() &&
-        tjDecompressHeader3(h, jpeg.data(), jpeg.size(), &w, &ht, &sub, &space) == 0) {
-        p = {w, ht, std::vector<uint8_t>(static_cast<size_t>(w) * ht * 3)};
-        if (tjDecompress2(h, jpeg.data(), jpeg.size(), p.bgr.data(), w, 0, ht, TJPF_BGR, 0) != 0)
-            p = {};
-    }
-    tjDestroy(h);
-    return p;
-}
-
-class CompressorGraph : public ::testing::Test {
+class CompressorGraph : public fwtest::GraphTest {
   protected:
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        compressor = new MjpegCompressor(nullptr);
-        compressor_filter = compressor;
-        sink = new TestSink;
-        sink_filter = sink;
+        GraphTest::SetUp();
+        compressor = Add(new MjpegCompressor(nullptr), L"VideoComp");
+        sink = Add(new TestSink, L"sink");
         sink->keep_bytes = 4u << 20;
-        ASSERT_EQ(graph.Create(), S_OK);
-        ASSERT_EQ(graph.Add(compressor_filter.Get(), L"VideoComp"), S_OK);
-        ASSERT_EQ(graph.Add(sink_filter.Get(), L"sink"), S_OK);
     }
-    void TearDown() override {
-        if (graph.control)
-            fwtest::CallWithin(15000, "Stop", [&] { return graph.control->Stop(); });
-        graph = Graph();
-        source_filter.Reset();
-        compressor_filter.Reset();
-        sink_filter.Reset();
-        CoUninitialize();
-    }
+    ComPtr<IBaseFilter> Compressor() { return compressor; }
     // Source -> compressor -> sink with this input type; the connection's result.
     HRESULT Build(const dshow::MediaType& type) {
-        source = new TestSource({type}, 3);
-        source_filter = source;
-        EXPECT_EQ(graph.Add(source_filter.Get(), L"source"), S_OK);
-        HRESULT hr = graph.Connect(&source->pin(), &compressor->input());
-        if (SUCCEEDED(hr))
-            hr = graph.Connect(&compressor->output(), &sink->pin());
-        return hr;
+        source = Add(new TestSource({type}, 3), L"source");
+        source->sync_points = false;  // as a camera might send them
+        return ConnectThrough(&source->pin(), compressor, &sink->pin());
     }
-    // A sample as a camera might send it: not marked as a sync point.
     HRESULT Push(const std::vector<uint8_t>& bytes, REFERENCE_TIME start) {
-        ComPtr<IMediaSample> sample;
-        HRESULT hr = source->pin().GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-        if (FAILED(hr))
-            return hr;
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        std::memcpy(data, bytes.data(), bytes.size());
-        sample->SetActualDataLength(static_cast<long>(bytes.size()));
-        REFERENCE_TIME stop = start + 333333;
-        sample->SetTime(&start, &stop);
-        sample->SetSyncPoint(FALSE);
-        return source->pin().Deliver(sample.Get());
+        return source->Push(bytes, start, start + 333333);
     }
 
-    Graph graph;
     TestSource* source = nullptr;
     MjpegCompressor* compressor = nullptr;
     TestSink* sink = nullptr;
-    ComPtr<IBaseFilter> source_filter, compressor_filter, sink_filter;
 };
 
 struct Input {
@@ -144,19 +84,12 @@ TEST_P(EveryInput, BecomesDecodableKeyFramesWithTheInputsTimes) {
     spec.info2 = in.info2;
     ASSERT_EQ(Build(TypeOf(in.format, spec)), S_OK);
 
-    AM_MEDIA_TYPE out{};
-    ASSERT_EQ(sink->pin().ConnectionMediaType(&out), S_OK);
+    // The format block itself is the native output format test's.
+    const AM_MEDIA_TYPE& out = sink->pin().media_type();
     EXPECT_TRUE(IsEqualGUID(out.subtype, MEDIASUBTYPE_MJPG));
-    EXPECT_TRUE(IsEqualGUID(out.formattype, FORMAT_VideoInfo));
     EXPECT_FALSE(out.bFixedSizeSamples);
     EXPECT_FALSE(out.bTemporalCompression);
-    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(out.pbFormat);
-    EXPECT_EQ(vih->bmiHeader.biCompression, kMjpgFourCc);
-    EXPECT_EQ(vih->bmiHeader.biWidth, kW);
-    EXPECT_EQ(vih->bmiHeader.biHeight, kH);
-    EXPECT_EQ(vih->AvgTimePerFrame, 333333);
-    EXPECT_GE(vih->bmiHeader.biSizeImage, MaxFrameBytes(kW, kH));
-    dshow::FreeMediaType(out);
+    EXPECT_EQ(reinterpret_cast<const VIDEOINFOHEADER*>(out.pbFormat)->AvgTimePerFrame, 333333);
 
     auto layout = test::Parse(in.format, spec);
     const test::Picture picture = test::TestPicture(kW, kH);
@@ -174,7 +107,7 @@ TEST_P(EveryInput, BecomesDecodableKeyFramesWithTheInputsTimes) {
         EXPECT_TRUE(samples[i].sync_point);
         EXPECT_FALSE(samples[i].discontinuity);
         ASSERT_EQ(samples[i].data.size(), static_cast<size_t>(samples[i].length));
-        const test::Picture decoded = DecodeJpeg(samples[i].data);
+        const test::Picture decoded = test::DecodeJpeg(samples[i].data.data(), samples[i].length);
         ASSERT_EQ(decoded.width, kW);
         ASSERT_EQ(decoded.height, kH);
         EXPECT_GE(test::Psnr(picture, decoded), 38.0);
@@ -205,31 +138,20 @@ TEST_F(CompressorGraph, ShortSamplesAreLeftOutAndTheStreamGoesOn) {
     ASSERT_EQ(samples.size(), 2u) << "only the whole frames";
     EXPECT_EQ(samples[1].start, 999999);
     EXPECT_TRUE(samples[1].discontinuity) << "the gap is marked";
-    EXPECT_EQ(DecodeJpeg(samples[1].data).width, kW);
+    EXPECT_EQ(test::DecodeJpeg(samples[1].data.data(), samples[1].length).width, kW);
     EXPECT_EQ(compressor->skipped_frames(), 2);
 }
 
+// Which blocks describe no frame is the native input format test's; here a
+// refused type leaves the pins unconnected.
 TEST_F(CompressorGraph, TypesThatDescribeNoFrameAreRefusedAtConnection) {
-    auto spec = [](PixelFormat f, int w, int h) { return TypeOf(f, test::SpecFor(f, w, h)); };
-    dshow::MediaType mismatched = spec(PixelFormat::kRgb24, kW, kH);
-    mismatched.subtype = MEDIASUBTYPE_RGB32;
-    dshow::MediaType short_block = spec(PixelFormat::kRgb32, kW, kH);
-    short_block.cbFormat = 60;
-    dshow::MediaType no_block = spec(PixelFormat::kRgb32, kW, kH);
-    no_block.Reset();
-    no_block.majortype = MEDIATYPE_Video;
-    no_block.subtype = MEDIASUBTYPE_RGB32;
-    dshow::MediaType compressed = spec(PixelFormat::kRgb32, kW, kH);
-    compressed.subtype = MEDIASUBTYPE_MJPG;
-    for (const dshow::MediaType& type :
-         {spec(PixelFormat::kI420, 321, 240), spec(PixelFormat::kNv12, 320, 241),
-          spec(PixelFormat::kYuy2, 0, 240), spec(PixelFormat::kRgb32, kMaxSide + 2, 16), mismatched,
-          short_block, no_block, compressed}) {
-        EXPECT_EQ(compressor->CheckInputType(type), VFW_E_TYPE_NOT_ACCEPTED);
-    }
-    // Through a real connection attempt: refused, nothing left connected.
-    EXPECT_TRUE(FAILED(Build(spec(PixelFormat::kI420, 321, 240))));
+    dshow::MediaType odd = TypeOf(PixelFormat::kI420, test::SpecFor(PixelFormat::kI420, 321, kH));
+    EXPECT_TRUE(FAILED(Build(odd)));
     EXPECT_FALSE(compressor->input().IsConnected());
+    dshow::MediaType compressed =
+        TypeOf(PixelFormat::kRgb32, test::SpecFor(PixelFormat::kRgb32, kW, kH));
+    compressed.subtype = MEDIASUBTYPE_MJPG;
+    EXPECT_EQ(compressor->CheckInputType(compressed), VFW_E_TYPE_NOT_ACCEPTED);
     dshow::MediaType none;
     EXPECT_EQ(compressor->GetMediaType(0, &none), E_UNEXPECTED);
 }
@@ -238,7 +160,7 @@ TEST_F(CompressorGraph, QualityAnswersOnTheFilterAndItsPinAndReachesTheFrames) {
     const test::BlockSpec spec = test::SpecFor(PixelFormat::kRgb24, kW, kH);
     ASSERT_EQ(Build(TypeOf(PixelFormat::kRgb24, spec)), S_OK);
     ComPtr<IAMVideoCompression> on_filter, on_pin;
-    ASSERT_EQ(compressor_filter.As(&on_filter), S_OK);
+    ASSERT_EQ(Compressor().As(&on_filter), S_OK);
     ASSERT_EQ(compressor->output().QueryInterface(IID_PPV_ARGS(&on_pin)), S_OK);
     // The pin's interface is the pin's: it leads back to the pin.
     ComPtr<IPin> pin;
@@ -291,11 +213,10 @@ TEST_F(CompressorGraph, QualityAnswersOnTheFilterAndItsPinAndReachesTheFrames) {
     EXPECT_LT(samples[0].length * 4, samples[1].length * 3) << "a quarter smaller at least";
 }
 
-TEST_F(CompressorGraph, SettingsRoundTripThroughAPersistStreamAndDamageChangesNothing) {
+TEST_F(CompressorGraph, PersistStreamSavesWhatItSaysAndRefusesDamage) {
     ComPtr<IPersistStream> persist;
-    ASSERT_EQ(compressor_filter.As(&persist), S_OK);
+    ASSERT_EQ(Compressor().As(&persist), S_OK);
     EXPECT_EQ(persist->IsDirty(), S_FALSE) << "a new filter has nothing unsaved";
-    const CompressorSettings chosen{42, 422};
     compressor->ChangeSettings({42, Chroma::k422});
     EXPECT_EQ(persist->IsDirty(), S_OK);
     ComPtr<IStream> stream;
@@ -308,28 +229,14 @@ TEST_F(CompressorGraph, SettingsRoundTripThroughAPersistStreamAndDamageChangesNo
     ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.cbSize.QuadPart, max.QuadPart);
 
-    auto* fresh = new MjpegCompressor(nullptr);
-    ComPtr<IBaseFilter> fresh_filter = fresh;
-    ComPtr<IPersistStream> loader;
-    ASSERT_EQ(fresh_filter.As(&loader), S_OK);
-    LARGE_INTEGER zero{};
-    ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-    ASSERT_EQ(loader->Load(stream.Get()), S_OK);
-    CompressorSettings loaded{};
-    ASSERT_EQ(fresh->GetSettings(&loaded), S_OK);
-    EXPECT_EQ(loaded.quality, chosen.quality);
-    EXPECT_EQ(loaded.chroma, chosen.chroma);
-
+    // The round trip is the registration test's, through OLE's stream helpers.
     // A stream cut short, or holding a quality beyond 100: refused, unchanged.
-    auto* other = new MjpegCompressor(nullptr);
-    ComPtr<IBaseFilter> other_filter = other;
-    ComPtr<IPersistStream> other_loader;
-    ASSERT_EQ(other_filter.As(&other_loader), S_OK);
+    LARGE_INTEGER zero{};
     ULARGE_INTEGER cut{};
     cut.QuadPart = max.QuadPart - 1;
     ASSERT_EQ(stream->SetSize(cut), S_OK);
     ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-    EXPECT_TRUE(FAILED(other_loader->Load(stream.Get())));
+    EXPECT_TRUE(FAILED(persist->Load(stream.Get())));
     LARGE_INTEGER quality_at{};
     quality_at.QuadPart = static_cast<LONGLONG>(max.QuadPart - kPersistSize);
     ASSERT_EQ(stream->SetSize(max), S_OK);
@@ -337,8 +244,8 @@ TEST_F(CompressorGraph, SettingsRoundTripThroughAPersistStreamAndDamageChangesNo
     const BYTE bad[1] = {101};
     ASSERT_EQ(stream->Write(bad, 1, nullptr), S_OK);
     ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-    EXPECT_TRUE(FAILED(other_loader->Load(stream.Get())));
-    EXPECT_EQ(other->settings(), kDefaultSettings);
+    EXPECT_TRUE(FAILED(persist->Load(stream.Get())));
+    EXPECT_EQ(compressor->settings(), (Settings{42, Chroma::k422}));
 }
 
 }  // namespace

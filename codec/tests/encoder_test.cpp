@@ -8,31 +8,12 @@
 
 #include "codec/frame_encoder.h"
 #include "codec/output_format.h"
-#include "codec/yuv_planes.h"
 #include "format_blocks.h"
 
 namespace mjpeg {
 namespace {
 
 using test::Picture;
-
-struct Decoded {
-    Picture picture;
-    int subsampling = -1;
-};
-
-Decoded Decode(const uint8_t* jpeg, size_t size) {
-    Decoded d;
-    tjhandle h = tjInitDecompress();
-    int w = 0, ht = 0, sub = 0, space = 0;
-    if (tjDecompressHeader3(h, jpeg, size, &w, &ht, &sub, &space) == 0) {
-        d.picture = {w, ht, std::vector<uint8_t>(static_cast<size_t>(w) * ht * 3)};
-        if (tjDecompress2(h, jpeg, size, d.picture.bgr.data(), w, 0, ht, TJPF_BGR, 0) == 0)
-            d.subsampling = sub;
-    }
-    tjDestroy(h);
-    return d;
-}
 
 struct Case {
     PixelFormat format;
@@ -54,17 +35,18 @@ TEST_P(EncoderRoundTrip, KeepsThePictureUprightAndClose) {
         SCOPED_TRACE(static_cast<int>(chroma));
         const size_t n = encoder.Encode(*layout, frame, {85, chroma}, out);
         ASSERT_GT(n, 0u) << encoder.last_error();
-        Decoded d = Decode(out.data(), n);
-        ASSERT_EQ(d.picture.width, layout->width);
-        ASSERT_EQ(d.picture.height, layout->height);
+        int subsampling = -1;
+        const Picture d = test::DecodeJpeg(out.data(), n, &subsampling);
+        ASSERT_EQ(d.width, layout->width);
+        ASSERT_EQ(d.height, layout->height);
         // 4:2:0 sources cannot gain chroma; the others follow the setting.
         const bool fixed = c.format == PixelFormat::kI420 || c.format == PixelFormat::kNv12;
-        EXPECT_EQ(d.subsampling, chroma == Chroma::k422 && !fixed ? TJSAMP_422 : TJSAMP_420);
-        EXPECT_GE(test::Psnr(picture, d.picture), 38.0);
+        EXPECT_EQ(subsampling, chroma == Chroma::k422 && !fixed ? TJSAMP_422 : TJSAMP_420);
+        EXPECT_GE(test::Psnr(picture, d), 38.0);
         // Red stays top left, blue bottom right: rows neither flipped nor
         // shifted, and video-range YUV stretched back to full range.
-        const uint8_t* tl = d.picture.At(1, 1);
-        const uint8_t* br = d.picture.At(layout->width - 2, layout->height - 2);
+        const uint8_t* tl = d.At(1, 1);
+        const uint8_t* br = d.At(layout->width - 2, layout->height - 2);
         EXPECT_TRUE(tl[2] > 235 && tl[0] < 20 && tl[1] < 20)
             << +tl[0] << " " << +tl[1] << " " << +tl[2];
         EXPECT_TRUE(br[0] > 235 && br[2] < 20 && br[1] < 20)
@@ -91,9 +73,9 @@ TEST(Encoder, AVisibleRectangleOfABottomUpBitmapIsItsTopRows) {
     FrameEncoder encoder;
     const size_t n = encoder.Encode(*layout, frame, {}, out);
     ASSERT_GT(n, 0u) << encoder.last_error();
-    Decoded d = Decode(out.data(), n);
-    ASSERT_EQ(d.picture.width, 320);
-    EXPECT_GE(test::Psnr(picture, d.picture), 38.0);
+    const Picture d = test::DecodeJpeg(out.data(), n);
+    ASSERT_EQ(d.width, 320);
+    EXPECT_GE(test::Psnr(picture, d), 38.0);
 }
 
 TEST(Encoder, QualityTradesSizeForFidelity) {
@@ -107,7 +89,7 @@ TEST(Encoder, QualityTradesSizeForFidelity) {
     for (int quality : {0, 30, 85, 100}) {
         const size_t n = encoder.Encode(*layout, frame, {quality, Chroma::k420}, out);
         ASSERT_GT(n, 0u) << quality;
-        const double psnr = test::Psnr(picture, Decode(out.data(), n).picture);
+        const double psnr = test::Psnr(picture, test::DecodeJpeg(out.data(), n));
         EXPECT_GT(n, last_size) << quality;
         EXPECT_GT(psnr, last_psnr) << quality;
         last_size = n;
@@ -138,16 +120,6 @@ TEST(Encoder, GivesNoFrameForShortSamplesOrBuffersAndFitsWhatItCan) {
     EXPECT_EQ(encoder.Encode(*layout, frame, {}, std::span<uint8_t>()), 0u);
     // An empty layout (never negotiated) is no frame either.
     EXPECT_EQ(encoder.Encode(FrameLayout{}, frame, {}, out), 0u);
-}
-
-TEST(Encoder, StretchesVideoRangeToFullRange) {
-    EXPECT_EQ(FullRangeLuma(16), 0);
-    EXPECT_EQ(FullRangeLuma(235), 255);
-    EXPECT_EQ(FullRangeLuma(0), 0);
-    EXPECT_EQ(FullRangeLuma(255), 255);
-    EXPECT_EQ(FullRangeChroma(128), 128);
-    EXPECT_EQ(FullRangeChroma(16), 0);
-    EXPECT_EQ(FullRangeChroma(240), 255);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "format_blocks.h"
 
+#include <turbojpeg.h>
+
 #include <cmath>
 
 namespace mjpeg::test {
@@ -110,6 +112,21 @@ double Psnr(const Picture& a, const Picture& b) {
     }
     const double mse = sum / static_cast<double>(a.bgr.size());
     return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+Picture DecodeJpeg(const uint8_t* jpeg, size_t size, int* subsampling) {
+    Picture p;
+    int w = 0, h = 0, sub = -1, space = 0;
+    tjhandle t = tjInitDecompress();
+    if (size > 0 && tjDecompressHeader3(t, jpeg, size, &w, &h, &sub, &space) == 0) {
+        p = {w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)};
+        if (tjDecompress2(t, jpeg, size, p.bgr.data(), w, 0, h, TJPF_BGR, 0) != 0)
+            p = {}, sub = -1;
+    }
+    tjDestroy(t);
+    if (subsampling)
+        *subsampling = sub;
+    return p;
 }
 
 }  // namespace mjpeg::test

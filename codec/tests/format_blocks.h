@@ -28,30 +28,16 @@ struct BlockSpec {
     uint32_t interlace = 0;
 };
 
+// The block a camera sends for `f` (PixelFormat in its order: RGB24, RGB32,
+// YUY2, I420, NV12).
 inline BlockSpec SpecFor(PixelFormat f, int width, int height) {
+    constexpr uint16_t kBits[] = {24, 32, 16, 12, 12};
+    const uint32_t fourcc[] = {0, 0, FourCc("YUY2"), FourCc("I420"), FourCc("NV12")};
     BlockSpec s;
     s.width = width;
     s.height = height;
-    switch (f) {
-        case PixelFormat::kRgb24:
-            s.bits = 24;
-            break;
-        case PixelFormat::kRgb32:
-            s.bits = 32;
-            break;
-        case PixelFormat::kYuy2:
-            s.bits = 16;
-            s.compression = FourCc("YUY2");
-            break;
-        case PixelFormat::kI420:
-            s.bits = 12;
-            s.compression = FourCc("I420");
-            break;
-        case PixelFormat::kNv12:
-            s.bits = 12;
-            s.compression = FourCc("NV12");
-            break;
-    }
+    s.bits = kBits[static_cast<int>(f)];
+    s.compression = fourcc[static_cast<int>(f)];
     return s;
 }
 
@@ -99,5 +85,9 @@ std::vector<uint8_t> FillFrame(const FrameLayout& layout, const Picture& picture
 
 // Peak signal-to-noise ratio of two pictures of one size, in dB.
 double Psnr(const Picture& a, const Picture& b);
+
+// A JPEG frame decoded by libjpeg-turbo (empty when it does not decode), and
+// its chroma subsampling (a TJSAMP value, -1 when it does not decode).
+Picture DecodeJpeg(const uint8_t* jpeg, size_t size, int* subsampling = nullptr);
 
 }  // namespace mjpeg::test

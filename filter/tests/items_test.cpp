@@ -135,15 +135,6 @@ TEST(DisplayItemText, AbsentRecordsGiveEmptyTexts) {
             continue;
         EXPECT_EQ(Text(item, s), "") << item;
     }
-    EXPECT_FALSE(SlotTakesPart(kItemCourse, false, true));
-    EXPECT_FALSE(SlotTakesPart(kItemObdRpm, true, false));
-    EXPECT_FALSE(SlotTakesPart(kItemNone, true, true));
-    EXPECT_TRUE(SlotTakesPart(kItemSatSignal, true, false));
-    EXPECT_TRUE(SlotTakesPart(kItemObdTrip, false, true));
-    EXPECT_TRUE(SlotTakesPart(200, false, true)) << "numbers past 30 count as OBD items";
-    for (int item : {kItemTime, kItemDate, kItemDateTime, kItemCustom}) {
-        EXPECT_TRUE(SlotTakesPart(item, false, false));
-    }
 }
 
 TEST(DisplayItemText, ExtremeRecordValuesStayInTheBuffer) {
@@ -189,12 +180,8 @@ TEST(DisplayItemText, ExtremeRecordValuesStayInTheBuffer) {
 }
 
 TEST(CompassPoint, BoundariesAndWrapping) {
-    EXPECT_STREQ(CompassPoint(0.0f), " N ");
     EXPECT_STREQ(CompassPoint(11.25f), " N ");
     EXPECT_STREQ(CompassPoint(11.26f), "NNE");
-    EXPECT_STREQ(CompassPoint(90.0f), " E ");
-    EXPECT_STREQ(CompassPoint(180.0f), " S ");
-    EXPECT_STREQ(CompassPoint(270.0f), " W ");
     EXPECT_STREQ(CompassPoint(337.6f), "NNW");
     EXPECT_STREQ(CompassPoint(359.9f), " N ");
     EXPECT_STREQ(CompassPoint(360.0f), " N ");

@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
 #include <dshow.h>
-#include <ocidl.h>
 #include <wrl/client.h>
 
 #include <cstring>
@@ -17,51 +15,16 @@
 #include "filter/page_resource.h"
 #include "telemetry/attach.h"
 #include "tests/support/child_process.h"
+#include "tests/support/page_site.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace orvant {
 namespace {
 
-// A page site that counts the page's status reports.
-class CountingSite final : public IPropertyPageSite {
-  public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPageSite)) {
-            *out = static_cast<IPropertyPageSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    STDMETHODIMP OnStatusChange(DWORD flags) override {
-        if (flags & PROPPAGESTATUS_DIRTY)
-            ++dirty_reports;
-        return S_OK;
-    }
-    STDMETHODIMP GetLocaleID(LCID* id) override {
-        *id = LOCALE_USER_DEFAULT;
-        return S_OK;
-    }
-    STDMETHODIMP GetPageContainer(IUnknown** out) override {
-        *out = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP TranslateAccelerator(MSG*) override { return E_NOTIMPL; }
-
-    ULONG refs = 1;  // the test's own
-    int dirty_reports = 0;
-};
-
 class OverlayPage : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        const std::string dll = testsupport::BinDir() + "orvant.dll";
-        registered_ = testsupport::RunToExit("regsvr32.exe", "/s \"" + dll + "\"", 30000) == 0;
-    }
+    static void SetUpTestSuite() { registered_ = testsupport::Regsvr32("orvant.dll", "/s") == 0; }
     void SetUp() override {
         ASSERT_TRUE(registered_);
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -97,9 +60,7 @@ class OverlayPage : public ::testing::Test {
         ASSERT_EQ(settings->SetSettings(&s), S_OK);
         IUnknown* objects[] = {filter.Get()};
         ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-        RECT r = {0, 0, 400, 350};
-        ASSERT_EQ(page->Activate(parent, &r, FALSE), S_OK);
-        dialog = FindWindowExA(parent, nullptr, nullptr, nullptr);
+        dialog = testsupport::ActivatePage(page.Get(), parent, 400, 350);
         ASSERT_NE(dialog, nullptr);
     }
     OverlaySettings Current() {
@@ -112,18 +73,12 @@ class OverlayPage : public ::testing::Test {
         GetDlgItemTextA(dialog, id, text, sizeof(text));
         return text;
     }
-    void MoveBar(int id, int position) {
-        HWND bar = GetDlgItem(dialog, id);
-        SendMessageA(bar, TBM_SETPOS, TRUE, position);
-        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
-                     reinterpret_cast<LPARAM>(bar));
-    }
 
     static bool registered_;
     ComPtr<IBaseFilter> filter;
     ComPtr<IOverlaySettings> settings;
     ComPtr<IPropertyPage> page;
-    CountingSite site;
+    testsupport::PageSite site;
     HWND parent = nullptr;
     HWND dialog = nullptr;
 };
@@ -174,7 +129,7 @@ TEST_F(OverlayPage, FillsEditsAndAppliesThroughTheSettingsInterface) {
     EXPECT_EQ(page->IsPageDirty(), S_OK);
     EXPECT_GE(site.dirty_reports, 1);
 
-    MoveBar(IDC_RED_BAR, 200);
+    testsupport::MoveTrackBar(dialog, IDC_RED_BAR, 200);
     EXPECT_EQ(Text(IDC_RED_VALUE), "200");
     CheckDlgButton(dialog, IDC_FLIP, BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_AUTOMATIC, BST_UNCHECKED);
@@ -216,13 +171,11 @@ TEST_F(OverlayPage, ReopenedPageShowsTheFiltersCurrentSettings) {
     OverlaySettings changed = Current();
     changed.FontHeight = 33;
     ASSERT_EQ(settings->SetSettings(&changed), S_OK);
-    RECT r = {0, 0, 400, 350};
-    ASSERT_EQ(page->Activate(parent, &r, FALSE), S_OK);
-    dialog = FindWindowExA(parent, nullptr, nullptr, nullptr);
+    dialog = testsupport::ActivatePage(page.Get(), parent, 400, 350);
     EXPECT_EQ(Text(IDC_FONT_HEIGHT), "33");
     // A scroll counts as an edit at once; an unchanged apply does nothing.
     EXPECT_EQ(page->IsPageDirty(), S_FALSE);
-    MoveBar(IDC_BLUE_BAR, 0);
+    testsupport::MoveTrackBar(dialog, IDC_BLUE_BAR, 0);
     EXPECT_EQ(page->IsPageDirty(), S_OK);
 }
 

@@ -22,9 +22,7 @@ std::string ServerPath() {
 }
 
 int Regsvr32(const std::string& options) {
-    std::string output;
-    return testsupport::RunToExit("regsvr32.exe", options + " \"" + ServerPath() + "\"", 60000,
-                                  &output);
+    return testsupport::Regsvr32("fwtestserver.dll", options);
 }
 
 std::string Key(REFGUID clsid) {

@@ -95,7 +95,7 @@ HRESULT TestSource::Push(const std::vector<uint8_t>& bytes, REFERENCE_TIME start
     std::memcpy(data, bytes.data(), n);
     sample->SetActualDataLength(static_cast<long>(n));
     sample->SetTime(&start, &stop);
-    sample->SetSyncPoint(TRUE);
+    sample->SetSyncPoint(sync_points ? TRUE : FALSE);
     return pin_.Deliver(sample.Get());
 }
 
@@ -191,6 +191,11 @@ bool TestSink::WaitForSamples(size_t count, DWORD timeout_ms) {
     }
 }
 
+void TestSink::Clear() {
+    dshow::ScopedLock lock(lock_);
+    samples_.clear();
+}
+
 void TestSink::ReleaseHeld() {
     std::vector<Microsoft::WRL::ComPtr<IMediaSample>> held;
     {
@@ -278,6 +283,39 @@ Microsoft::WRL::ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION direction,
         pin.Reset();
     }
     return nullptr;
+}
+
+std::vector<std::wstring> CategoryNames(REFCLSID category, const wchar_t* bind,
+                                        Microsoft::WRL::ComPtr<IBaseFilter>* bound) {
+    std::vector<std::wstring> names;
+    Microsoft::WRL::ComPtr<ICreateDevEnum> devices;
+    Microsoft::WRL::ComPtr<IEnumMoniker> monikers;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&devices))) ||
+        devices->CreateClassEnumerator(category, &monikers, 0) != S_OK)
+        return names;
+    Microsoft::WRL::ComPtr<IMoniker> moniker;
+    while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+        Microsoft::WRL::ComPtr<IPropertyBag> bag;
+        VARIANT name;
+        VariantInit(&name);
+        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) &&
+            bag->Read(L"FriendlyName", &name, nullptr) == S_OK && name.vt == VT_BSTR) {
+            names.emplace_back(name.bstrVal);
+            if (bind && names.back() == bind)
+                moniker->BindToObject(nullptr, nullptr,
+                                      IID_PPV_ARGS(bound->ReleaseAndGetAddressOf()));
+        }
+        VariantClear(&name);
+        moniker.Reset();
+    }
+    return names;
+}
+
+Microsoft::WRL::ComPtr<IBaseFilter> FromCategory(REFCLSID category, const wchar_t* name) {
+    Microsoft::WRL::ComPtr<IBaseFilter> filter;
+    CategoryNames(category, name, &filter);
+    return filter;
 }
 
 }  // namespace fwtest

@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "framework/base_filter.h"
@@ -95,6 +96,7 @@ class TestSource final : public dshow::BaseFilter {
     std::vector<dshow::MediaType> proposals;
     long buffers;
     long align = 1;
+    bool sync_points = true;  // how Push marks its samples
 
   private:
     SourcePin pin_;
@@ -144,6 +146,7 @@ class TestSink final : public dshow::BaseFilter {
     // What arrived; safe from any thread.
     std::vector<ReceivedSample> Samples();
     bool WaitForSamples(size_t count, DWORD timeout_ms);
+    void Clear();  // forgets what arrived
     void ReleaseHeld();
     int end_of_streams() const { return end_of_streams_; }
     int flushes() const { return flushes_; }
@@ -189,5 +192,12 @@ struct Graph {
 HRESULT CallWithin(DWORD ms, const char* what, std::function<HRESULT()> call);
 
 Microsoft::WRL::ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION direction, int index = 0);
+
+// The friendly names the system device enumerator lists in `category`, as a
+// program finds a registered device or compressor; the one named `bind` (if
+// given and listed) is bound into `*bound`.
+std::vector<std::wstring> CategoryNames(REFCLSID category, const wchar_t* bind = nullptr,
+                                        Microsoft::WRL::ComPtr<IBaseFilter>* bound = nullptr);
+Microsoft::WRL::ComPtr<IBaseFilter> FromCategory(REFCLSID category, const wchar_t* name);
 
 }  // namespace fwtest

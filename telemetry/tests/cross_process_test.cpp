@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "telemetry/attach.h"
@@ -14,17 +13,7 @@ namespace telemetry {
 namespace {
 
 using testsupport::ChildProcess;
-
-// Polls `condition` every 20 ms for at most `ms`.
-bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
-    ULONGLONG end = GetTickCount64() + ms;
-    while (GetTickCount64() < end) {
-        if (condition())
-            return true;
-        Sleep(20);
-    }
-    return condition();
-}
+using testsupport::WaitUntil;
 
 GpsSharedRecord Gps(const TelemetryReader& r) {
     GpsSharedRecord copy{};

@@ -28,12 +28,7 @@ FormatProblem Check(const std::vector<uint8_t>& b, uint16_t subtype_bits) {
     return CheckFormat(b.data(), b.size(), subtype_bits);
 }
 
-TEST(CameraModes, OffersFourSizesInBothDepths) {
-    ASSERT_EQ(CameraModes().size(), 8u);
-    for (const CameraMode& m : CameraModes()) {
-        EXPECT_EQ(Check(Block(m.width, m.height, m.bit_count, 333333), m.bit_count),
-                  FormatProblem::kNone);
-    }
+TEST(CameraModes, AnOfferedSizeNamesItsMode) {
     const CameraMode* mode = nullptr;
     ASSERT_EQ(CheckFormat(Block(1920, 1080, 24, 0).data(), dshow::kVideoInfoSize, 24, &mode),
               FormatProblem::kNone);

@@ -17,8 +17,7 @@
 namespace {
 
 int Regsvr32(const std::string& options) {
-    return testsupport::RunToExit("regsvr32.exe",
-                                  options + " \"" + testsupport::BinDir() + "testcam.dll\"", 60000);
+    return testsupport::Regsvr32("testcam.dll", options);
 }
 
 TEST(CameraRegistration, AddsExactlyItsKeysAndRemovesExactlyThem) {

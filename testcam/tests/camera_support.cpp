@@ -41,94 +41,23 @@ ComPtr<IPin> FindPin(IBaseFilter* filter, const wchar_t* name) {
     return pin;
 }
 
-FrameRecorder::FrameRecorder() : arrived_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
-
-FrameRecorder::~FrameRecorder() {
-    CloseHandle(arrived_);
-}
-
-void FrameRecorder::Expect(int width, int height, int bits) {
-    dshow::ScopedLock lock(lock_);
-    width_ = width;
-    height_ = height;
-    bits_ = bits;
-}
-
-STDMETHODIMP FrameRecorder::QueryInterface(REFIID iid, void** out) {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
-        *out = static_cast<ISampleGrabberCB*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP FrameRecorder::SampleCB(double, IMediaSample* sample) {
-    Frame f;
-    f.time_result = sample->GetTime(&f.start, &f.stop);
-    f.length = sample->GetActualDataLength();
-    BYTE* data = nullptr;
-    dshow::ScopedLock lock(lock_);
-    size_t stride = dshow::DibStride(width_, static_cast<uint16_t>(bits_));
-    if (width_ > 0 && SUCCEEDED(sample->GetPointer(&data)) &&
-        static_cast<size_t>(f.length) >= stride * height_) {
-        testcam::FrameView view{data, width_, height_, bits_ / 8, stride, false};
-        f.number = testcam::DecodeFrameNumber(view);
-        for (const std::string& title : titles_) {
-            if (testcam::ShowsTitle(view, title)) {
-                f.title = title;
-                break;
+std::vector<Frame> FramesOf(fwtest::TestSink& sink, int width, int height, int bits,
+                            const std::vector<std::string>& titles) {
+    std::vector<Frame> frames;
+    const size_t stride = dshow::DibStride(width, static_cast<uint16_t>(bits));
+    for (fwtest::ReceivedSample& s : sink.Samples()) {
+        Frame f{s.time_result, s.start, s.stop, s.length, std::nullopt, {}};
+        if (s.data.size() >= stride * height) {
+            testcam::FrameView view{s.data.data(), width, height, bits / 8, stride, false};
+            f.number = testcam::DecodeFrameNumber(view);
+            for (size_t i = 0; i < titles.size() && f.title.empty(); ++i) {
+                if (testcam::ShowsTitle(view, titles[i]))
+                    f.title = titles[i];
             }
         }
+        frames.push_back(f);
     }
-    frames_.push_back(f);
-    SetEvent(arrived_);
-    return S_OK;
-}
-
-void FrameRecorder::WatchTitles(std::vector<std::string> titles) {
-    dshow::ScopedLock lock(lock_);
-    titles_ = std::move(titles);
-}
-
-std::vector<Frame> FrameRecorder::Frames() {
-    dshow::ScopedLock lock(lock_);
-    return frames_;
-}
-
-void FrameRecorder::Clear() {
-    dshow::ScopedLock lock(lock_);
-    frames_.clear();
-}
-
-bool FrameRecorder::WaitFor(size_t count, DWORD timeout_ms) {
-    DWORD deadline = GetTickCount() + timeout_ms;
-    for (;;) {
-        {
-            dshow::ScopedLock lock(lock_);
-            if (frames_.size() >= count)
-                return true;
-        }
-        LONG left = static_cast<LONG>(deadline - GetTickCount());
-        if (left <= 0)
-            return false;
-        WaitForSingleObject(arrived_, static_cast<DWORD>(left));
-    }
-}
-
-ComPtr<IBaseFilter> Grabber(FrameRecorder* recorder) {
-    ComPtr<IBaseFilter> filter = Create(CLSID_SampleGrabber);
-    ComPtr<ISampleGrabber> grabber;
-    if (!filter || FAILED(filter->QueryInterface(
-                       IID_ISampleGrabber, reinterpret_cast<void**>(grabber.GetAddressOf())))) {
-        return nullptr;
-    }
-    AM_MEDIA_TYPE any{};
-    any.majortype = MEDIATYPE_Video;
-    grabber->SetMediaType(&any);
-    grabber->SetBufferSamples(FALSE);
-    grabber->SetCallback(recorder, 0);
-    return filter;
+    return frames;
 }
 
 }  // namespace camtest

@@ -74,13 +74,6 @@ TEST(CrossbarModel, PinsPairVideoWithAudio) {
         }
     }
     EXPECT_EQ(video_inputs, 3);
-    CrossbarPinInfo video, audio;
-    ASSERT_TRUE(CrossbarModel::PinInfo(false, 0, &video));
-    ASSERT_TRUE(CrossbarModel::PinInfo(false, 1, &audio));
-    EXPECT_EQ(video.type, kVideoDecoder);
-    EXPECT_EQ(video.related, 1);
-    EXPECT_EQ(audio.type, kAudioDecoder);
-    EXPECT_EQ(audio.related, 0);
     CrossbarPinInfo unchanged{7, 7};
     EXPECT_FALSE(CrossbarModel::PinInfo(true, 5, &unchanged));
     EXPECT_FALSE(CrossbarModel::PinInfo(false, 2, &unchanged));

@@ -119,6 +119,59 @@ int RunToExit(const std::string& program, const std::string& args, DWORD ms, std
     return code ? static_cast<int>(*code) : -1;
 }
 
+int Regsvr32(const std::string& dll, const std::string& options) {
+    return RunToExit("regsvr32.exe", options + " \"" + BinDir() + dll + "\"", 60000);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
+    ULONGLONG end = GetTickCount64() + ms;
+    while (GetTickCount64() < end) {
+        if (condition())
+            return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+uint64_t FileTimeNow() {
+    FILETIME ft{};
+    GetSystemTimeAsFileTime(&ft);
+    return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+}
+
+bool MakeFile(const std::string& path, uint64_t lastWrite, uint64_t size,
+              const std::string& content) {
+    vistrel::UniqueHandle f(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!f)
+        return false;
+    DWORD written = 0;
+    WriteFile(f.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    if (size > written) {
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(size);
+        SetFilePointerEx(f.get(), end, nullptr, FILE_BEGIN);
+        SetEndOfFile(f.get());
+    }
+    FILETIME ft{static_cast<DWORD>(lastWrite), static_cast<DWORD>(lastWrite >> 32)};
+    return SetFileTime(f.get(), nullptr, nullptr, &ft) != FALSE;
+}
+
+std::set<std::string> FileNames(const std::string& pattern) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found{};
+    HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string n = found.cFileName;
+        if (n != "." && n != "..")
+            names.insert(n);
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    return names;
+}
+
 TempDir::TempDir() {
     path_ = UniqueTempName("vt") + "\\";
     CreateDirectoryA(path_.c_str(), nullptr);

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "common/win_handle.h"
@@ -46,6 +48,23 @@ class ChildProcess {
 // it could not start or had to be ended.
 int RunToExit(const std::string& program, const std::string& args, DWORD ms,
               std::string* output = nullptr);
+
+// regsvr32 with `options` ("/s", "/u /s") on `dll` beside the test; its exit code.
+int Regsvr32(const std::string& dll, const std::string& options);
+
+// Polls `condition` every 20 ms for at most `ms`; its last answer.
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms);
+
+// The system time as a FILETIME count of 100 ns.
+uint64_t FileTimeNow();
+
+// Creates `path` holding `content`, `size` bytes long (sparse where the disk
+// allows), last written at `lastWrite`; false when it cannot be created.
+bool MakeFile(const std::string& path, uint64_t lastWrite, uint64_t size = 16,
+              const std::string& content = "x");
+
+// The names of the files `pattern` ("C:\dir\*.avi") matches, without "." and "..".
+std::set<std::string> FileNames(const std::string& pattern);
 
 // A unique folder under the temporary folder, removed with its content.
 class TempDir {

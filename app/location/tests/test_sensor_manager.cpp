@@ -20,9 +20,8 @@
 
 #include "app/location/tests/sensor_feed.h"
 #include "common/win_handle.h"
-#include "framework/class_factory.h"
 #include "framework/com_object.h"
-#include "framework/registration.h"
+#include "framework/dll_entry.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -70,19 +69,25 @@ HRESULT Make(ComPtr<I>& out, Args&&... args) {
     return hr;
 }
 
-class DataReport final : public dshow::ComObject, public ISensorDataReport {
+// An object of the DLL answering IUnknown and the one interface `I`.
+template <class I>
+class Object : public dshow::ComObject, public I {
   public:
-    explicit DataReport(const sensortest::Sensor& values) : ComObject(nullptr), values_(values) {
-        GetSystemTime(&time_);
-    }
-
+    explicit Object(IUnknown* outer = nullptr) : ComObject(outer) {}
     DSHOW_DELEGATING_UNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
         if (!out)
             return E_POINTER;
-        if (IsEqualIID(iid, __uuidof(ISensorDataReport)))
-            return dshow::GetInterface(static_cast<ISensorDataReport*>(this), out);
+        if (IsEqualIID(iid, __uuidof(I)))
+            return dshow::GetInterface(static_cast<I*>(this), out);
         return ComObject::NonDelegatingQueryInterface(iid, out);
+    }
+};
+
+class DataReport final : public Object<ISensorDataReport> {
+  public:
+    explicit DataReport(const sensortest::Sensor& values) : values_(values) {
+        GetSystemTime(&time_);
     }
 
     STDMETHODIMP GetTimestamp(SYSTEMTIME* time) override {
@@ -141,18 +146,9 @@ STDMETHODIMP DataReport::GetSensorValue(REFPROPERTYKEY key, PROPVARIANT* value) 
     return kNotFound;
 }
 
-class Sensor final : public dshow::ComObject, public ISensor {
+class Sensor final : public Object<ISensor> {
   public:
-    explicit Sensor(ULONG index) : ComObject(nullptr), index_(index) {}
-
-    DSHOW_DELEGATING_UNKNOWN
-    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(iid, __uuidof(ISensor)))
-            return dshow::GetInterface(static_cast<ISensor*>(this), out);
-        return ComObject::NonDelegatingQueryInterface(iid, out);
-    }
+    explicit Sensor(ULONG index) : index_(index) {}
 
     STDMETHODIMP GetData(ISensorDataReport** report) override {
         if (!report)
@@ -198,19 +194,10 @@ class Sensor final : public dshow::ComObject, public ISensor {
     const ULONG index_;  // which sensor of the feed
 };
 
-class SensorCollection final : public dshow::ComObject, public ISensorCollection {
+class SensorCollection final : public Object<ISensorCollection> {
   public:
     explicit SensorCollection(std::vector<ComPtr<ISensor>> sensors)
-        : ComObject(nullptr), sensors_(std::move(sensors)) {}
-
-    DSHOW_DELEGATING_UNKNOWN
-    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(iid, __uuidof(ISensorCollection)))
-            return dshow::GetInterface(static_cast<ISensorCollection*>(this), out);
-        return ComObject::NonDelegatingQueryInterface(iid, out);
-    }
+        : sensors_(std::move(sensors)) {}
 
     STDMETHODIMP GetAt(ULONG index, ISensor** sensor) override {
         if (!sensor)
@@ -237,18 +224,9 @@ class SensorCollection final : public dshow::ComObject, public ISensorCollection
     const std::vector<ComPtr<ISensor>> sensors_;
 };
 
-class SensorManager final : public dshow::ComObject, public ISensorManager {
+class SensorManager final : public Object<ISensorManager> {
   public:
-    explicit SensorManager(IUnknown* outer) : ComObject(outer) {}
-
-    DSHOW_DELEGATING_UNKNOWN
-    HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(iid, __uuidof(ISensorManager)))
-            return dshow::GetInterface(static_cast<ISensorManager*>(this), out);
-        return ComObject::NonDelegatingQueryInterface(iid, out);
-    }
+    explicit SensorManager(IUnknown* outer) : Object(outer) {}
 
     STDMETHODIMP GetSensorsByType(REFSENSOR_TYPE_ID type, ISensorCollection** found) override {
         if (!found)
@@ -287,15 +265,4 @@ const dshow::FactoryEntry kClasses[] = {
 
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return dshow::GetClassObject(kClasses, clsid, iid, out);
-}
-STDAPI DllCanUnloadNow() {
-    return dshow::CanUnloadNow();
-}
-STDAPI DllRegisterServer() {
-    return dshow::RegisterServer(kClasses, true);
-}
-STDAPI DllUnregisterServer() {
-    return dshow::RegisterServer(kClasses, false);
-}
+const dshow::ComServer dshow::kThisServer{kClasses};

@@ -20,44 +20,10 @@ namespace {
 constexpr uint64_t kSecond = 10000000;
 constexpr uint64_t kGiB = uint64_t{1} << 30;
 
-uint64_t Now() {
-    FILETIME ft{};
-    GetSystemTimeAsFileTime(&ft);
-    return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
-}
-
-// Creates `path` with `size` bytes (sparse where the disk allows) and the
-// given last-write time.
-void MakeFile(const std::string& path, uint64_t lastWrite, uint64_t size = 16,
-              const char* content = "x") {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(f, content, static_cast<DWORD>(std::strlen(content)), &written, nullptr);
-    if (size > written) {
-        LARGE_INTEGER end;
-        end.QuadPart = static_cast<LONGLONG>(size);
-        SetFilePointerEx(f, end, nullptr, FILE_BEGIN);
-        SetEndOfFile(f);
-    }
-    FILETIME ft{static_cast<DWORD>(lastWrite), static_cast<DWORD>(lastWrite >> 32)};
-    SetFileTime(f, nullptr, nullptr, &ft);
-    CloseHandle(f);
-}
+using testsupport::MakeFile;
 
 std::set<std::string> Listing(const std::string& folder) {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found{};
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string n = found.cFileName;
-        if (n != "." && n != "..")
-            names.insert(n);
-    } while (FindNextFileA(h, &found));
-    FindClose(h);
-    return names;
+    return testsupport::FileNames(folder + "*");
 }
 
 std::string Content(const std::string& path) {
@@ -105,7 +71,7 @@ class RecordingFilesTest : public ::testing::Test {
     testsupport::TempDir dir_;
     std::string capture_;
     std::string archive_;
-    uint64_t base_ = Now() - 3600 * kSecond;
+    uint64_t base_ = testsupport::FileTimeNow() - 3600 * kSecond;
 };
 
 TEST_F(RecordingFilesTest, FileLimitDeletesTheOldestOfItsOwnSegmentsOnly) {
@@ -189,7 +155,7 @@ TEST_F(RecordingFilesTest, SegmentNamesNeverRepeatWithinOneSecond) {
         EXPECT_EQ(name.path.substr(name.path.size() - 4), ".avi");
         EXPECT_EQ(std::wstring(name.path.begin(), name.path.end()), name.wide);
         EXPECT_TRUE(names.insert(name.path).second) << "repeated " << name.path;
-        MakeFile(name.path, Now());
+        MakeFile(name.path, testsupport::FileTimeNow());
     }
     // A name already on disk (another run, another copy) is not reused.
     SYSTEMTIME st{};
@@ -197,7 +163,7 @@ TEST_F(RecordingFilesTest, SegmentNamesNeverRepeatWithinOneSecond) {
     char plain[64];
     std::snprintf(plain, sizeof(plain), "Capture.%d-%02d-%02d.%02d.%02d.%02d.avi", st.wYear,
                   st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
-    MakeFile(capture_ + plain, Now());
+    MakeFile(capture_ + plain, testsupport::FileTimeNow());
     SegmentPath next;
     ASSERT_TRUE(MakeSegmentFileName(next));
     EXPECT_NE(next.path, capture_ + plain);

@@ -289,7 +289,9 @@ class Elm(threading.Thread):
     """An ELM327-compatible adapter at `baud` on a car in a plausible drive.
     Echo on until ATE0, line feeds until ATL0, a protocol search of `search`
     seconds on the first request, '>' after every reply. Misbehaviour: silent,
-    noise between replies, NO DATA for some PIDs."""
+    noise between replies, NO DATA for some PIDs. `fixed` holds PIDs whose
+    raw value stays put whatever the drive does (engine speed in quarter
+    revolutions, say), for tests that look for that value downstream."""
 
     SUPPORTED = (0x04, 0x05, 0x0B, 0x0C, 0x0D, 0x0F, 0x10, 0x11)
 
@@ -299,6 +301,7 @@ class Elm(threading.Thread):
         self.silent = False
         self.noise = False
         self.no_data = set()
+        self.fixed = {}  # pid -> raw value
         self.commands = []  # (monotonic time, command)
         self.values = collections.defaultdict(list)  # pid -> [(time, value)]
         self.rng = random.Random(11)
@@ -362,7 +365,7 @@ class Elm(threading.Thread):
                     bits |= 1 << (32 - p)
                 lines = [self.hex([0x41, pid] + list(bits.to_bytes(4, "big")))]
             elif pid in self.SUPPORTED and pid not in self.no_data:
-                value = self.drive(now - self.start_time)[pid]
+                value = self.fixed.get(pid, self.drive(now - self.start_time)[pid])
                 self.values[pid].append((now, value))
                 lines = [self.hex([0x41, pid] + list(value.to_bytes(self.size(pid), "big")))]
             else:

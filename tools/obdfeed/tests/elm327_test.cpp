@@ -398,25 +398,16 @@ TEST(ElmReply, RepliesInAnySpacingCaseAndFraming) {
     EXPECT_EQ(value("41 0D 20\r41 0D 21\r", 0x0D), 0x20u);      // two units answer
     EXPECT_EQ(value("7E8 03 41 0D 20\r", 0x0D), std::nullopt);  // headers were not off
 
+    // The answers the fake adapter above gives are classified in the session
+    // tests; here those it never gives.
     auto kind = [](std::string_view reply) { return ParseElmReply(reply, "010C").kind; };
-    EXPECT_EQ(kind("NO DATA\r"), ElmReply::kNoData);
     EXPECT_EQ(kind("no data\r"), ElmReply::kNoData);
-    EXPECT_EQ(kind("?\r"), ElmReply::kUnknown);
-    EXPECT_EQ(kind("STOPPED\r"), ElmReply::kStopped);
-    EXPECT_EQ(kind("CAN ERROR\r"), ElmReply::kBusError);
     EXPECT_EQ(kind("BUS BUSY\r"), ElmReply::kBusError);
     EXPECT_EQ(kind("<DATA ERROR\r"), ElmReply::kBusError);
     EXPECT_EQ(kind("ERR94\r"), ElmReply::kBusError);
-    EXPECT_EQ(kind("SEARCHING...\rUNABLE TO CONNECT\r"), ElmReply::kNoConnection);
-    EXPECT_EQ(kind("BUS INIT: ...ERROR\r"), ElmReply::kNoConnection);
-    EXPECT_EQ(kind("\r\rELM327 v1.5\r\r"), ElmReply::kReset);
     EXPECT_EQ(kind("LV RESET\r"), ElmReply::kReset);
     EXPECT_EQ(kind("\r\r"), ElmReply::kNothing);
     EXPECT_EQ(kind("WHAT\x01\r"), ElmReply::kGarbage);
-    ElmResponse banner = ParseElmReply("ATZ\r\r\rELM327 v2.1\r\r", "ATZ");
-    EXPECT_EQ(banner.kind, ElmReply::kOk);
-    EXPECT_EQ(banner.text, "ELM327 V2.1");
-    EXPECT_EQ(ParseElmReply("ATE0\rOK\r", "ATE0").kind, ElmReply::kOk);
 
     ElmResponse two = ParseElmReply("41 00 BE 1F A8 13\r41 00 80 00 00 01\r", "0100");
     EXPECT_EQ(SupportBitsIn(two, 0x00), 0xBE1FA813u | 0x80000001u);

@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include "avi/avi_reader.h"
-#include "avi/avi_writer.h"
 #include "avi/posix_file.h"
 #include "avi/tests/test_streams.h"
 #include "tools/repair/repair_tool.h"
@@ -54,28 +53,13 @@ class RepairRun : public ::testing::Test {
     // A recording of `frames` frames; unfinished ones end with half a frame.
     std::string Record(const char* name, uint32_t frames, bool finish) {
         std::string path = Path(name);
-        {
-            std::unique_ptr<avi::PosixFile> file = avi::PosixFile::Create(path);
-            avi::AviWriter writer(*file, avitest::Formats(32, 16), {});
-            EXPECT_TRUE(writer.Begin().ok());
-            for (uint32_t n = 0; n < frames; ++n) {
-                std::vector<uint8_t> f = avitest::Frame(avitest::Video(32, 16), n);
-                writer.AppendVideo(f.data(), static_cast<uint32_t>(f.size()), true);
-                if (n % 10 == 9) {
-                    avi::FlushPlan plan;
-                    writer.MakeFlushPoint(&plan);
-                    avi::ApplyFlushPlan(*file, plan);
-                }
-            }
-            if (finish) {
-                avi::FlushPlan plan;
-                writer.Finish(&plan);
-                avi::ApplyFlushPlan(*file, plan);
-            } else {
-                uint8_t torn[700] = {'0', '0', 'd', 'b', 0x00, 0x06};
-                file->WriteAt(writer.size(), torn, sizeof(torn));
-            }
-        }
+        std::unique_ptr<avi::PosixFile> file = avi::PosixFile::Create(path);
+        avitest::Written w =
+            avitest::Write(*file, avitest::Formats(32, 16), frames, 10, {}, finish);
+        EXPECT_TRUE(w.ok);
+        uint8_t torn[700] = {'0', '0', 'd', 'b', 0x00, 0x06};
+        if (!finish)
+            file->WriteAt(w.size, torn, sizeof(torn));
         return path;
     }
 
