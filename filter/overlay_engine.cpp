@@ -30,6 +30,7 @@ OverlayEngine::OverlayEngine(ProfileStore* profile)
     }
     dshow::ScopedLock lock(lock_);
     LoadSettings(profile_, *settings_);
+    settingsLoaded_ = true;
     SaveSettings(profile_, *settings_);
 }
 
@@ -113,8 +114,11 @@ void OverlayEngine::DisplayTime(const telemetry::GpsSharedRecord* gps, bool need
 void OverlayEngine::ComposeLocked(uint8_t* frame) {
     if ((!reader_.hasGps() || !reader_.hasObd()) && attachRetry_.Due(GetTickCount64()))
         reader_.Poll();
-    if (settings_->FontWidth == 0 || settings_->InstanceNumber != state_.lastInstance) {
+    // A width of 0 is a valid font width (the face's own aspect), so whether
+    // the record was loaded is kept apart from its fields.
+    if (!settingsLoaded_ || settings_->InstanceNumber != state_.lastInstance) {
         LoadSettings(profile_, *settings_);
+        settingsLoaded_ = true;
         state_.lastInstance = settings_->InstanceNumber;
     }
     if (!surface_.valid())

@@ -64,6 +64,7 @@ class OverlayEngine {
     FrameGeometry geometry_;
     TextSurface surface_;
     CompositionState state_;
+    bool settingsLoaded_ = false;
     TIME_ZONE_INFORMATION timeZone_{};
     telemetry::GpsSharedRecord gps_{};
     telemetry::ObdSharedRecord obd_{};

@@ -28,12 +28,31 @@ NtQuerySectionFn QuerySectionFunction() {
 void SayTooSmall(const std::string& name, size_t have, size_t need) {
     char line[256];
     std::snprintf(line, sizeof(line),
-                  "%s: shared block of %zu bytes, its layout needs %zu; not used\n", name.c_str(),
-                  have, need);
+                  "%s: shared block of %zu usable bytes, its layout needs %zu; not used\n",
+                  name.c_str(), have, need);
     OutputDebugStringA(line);
 }
 
 }  // namespace
+
+size_t CommittedSize(const void* view, size_t size) {
+    // A mapping created with SEC_RESERVE has pages that fault on first touch
+    // until someone commits them: only the committed prefix can be used.
+    const auto* base = static_cast<const uint8_t*>(view);
+    size_t done = 0;
+    while (view != nullptr && done < size) {
+        MEMORY_BASIC_INFORMATION mbi{};
+        if (VirtualQuery(base + done, &mbi, sizeof(mbi)) == 0 || mbi.State != MEM_COMMIT)
+            break;
+        size_t regionEnd =
+            static_cast<size_t>(static_cast<const uint8_t*>(mbi.BaseAddress) - base) +
+            mbi.RegionSize;
+        if (regionEnd <= done)
+            break;
+        done = regionEnd;
+    }
+    return done < size ? done : size;
+}
 
 size_t MappedSize(HANDLE mapping, const void* view) {
     MEMORY_BASIC_INFORMATION mbi{};
@@ -67,6 +86,11 @@ SharedBlock SharedBlock::Create(const std::string& name, size_t size) {
         return block;
     }
     block.view_.reset(view);
+    if (size_t usable = CommittedSize(view, size); usable < size) {
+        SayTooSmall(name, usable, size);
+        block.view_.reset();
+        return block;
+    }
     block.mapping_ = std::move(mapping);
     block.size_ = size;
     block.origin_ = existed ? Origin::kExisted : Origin::kCreated;
@@ -81,7 +105,7 @@ SharedBlock SharedBlock::Open(const std::string& name, size_t minSize) {
     vistrel::UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     if (!view)
         return block;
-    size_t size = MappedSize(mapping.get(), view.get());
+    size_t size = CommittedSize(view.get(), MappedSize(mapping.get(), view.get()));
     if (size < minSize) {
         SayTooSmall(name, size, minSize);
         return block;

@@ -22,10 +22,12 @@ class SharedBlock {
     SharedBlock& operator=(SharedBlock&&) = default;
 
     // Creates (or joins) the named mapping with read/write protection and maps
-    // exactly `size` bytes. An existing mapping smaller than `size` is refused.
+    // exactly `size` bytes. An existing mapping smaller than `size`, or with
+    // pages among them not committed, is refused.
     static SharedBlock Create(const std::string& name, size_t size);
-    // Opens an existing mapping and maps all of it. A mapping smaller than
-    // `minSize` is refused with a debugger-output line naming it.
+    // Opens an existing mapping and maps all of it; its size is the committed
+    // part. A block smaller than `minSize` is refused with a debugger-output
+    // line naming it.
     static SharedBlock Open(const std::string& name, size_t minSize);
     // True when a mapping of that name exists now.
     static bool Exists(const std::string& name);
@@ -52,6 +54,10 @@ class SharedBlock {
 // The size of the mapping behind a view: exact where the platform tells it,
 // otherwise the mapped region (whole pages, all of it readable).
 size_t MappedSize(HANDLE mapping, const void* view);
+
+// How many of the `size` bytes from `view` on are committed memory; a block
+// any local program created with SEC_RESERVE may have fewer.
+size_t CommittedSize(const void* view, size_t size);
 
 // "GPSOSDText<n>".
 std::string OsdBlockName(int n);

@@ -41,6 +41,15 @@ class Search {
             return level == 0 ? kNoCrossbar : kChainEnds;
         if (link.kind == Upstream::kNoPinInfo || level >= kMaxCrossbarLevels)
             return kFound;
+        // A crossbar fed from itself, directly or further up, is a loop of a
+        // broken graph, not a route; and wide crossbars chained deep could
+        // otherwise take ages to walk.
+        if (++visits_ > kMaxCrossbarVisits)
+            return kFound;
+        for (int32_t l = 0; l < level; ++l) {
+            if (chain_[static_cast<size_t>(l)].crossbar == link.crossbar)
+                return kFound;
+        }
         int32_t outputs = 0, inputs = 0;
         if (!view_.PinCounts(link.crossbar, outputs, inputs))
             return kFound;
@@ -73,6 +82,7 @@ class Search {
     CrossbarView& view_;
     std::vector<RouteStep> chain_;
     std::vector<CrossbarRoute> routes_;
+    int32_t visits_ = 0;
 };
 
 }  // namespace

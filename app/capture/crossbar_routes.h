@@ -55,10 +55,13 @@ class CrossbarView {
     virtual int32_t Route(int32_t crossbar, int32_t output, int32_t input) = 0;
 };
 
-// Search depth and route count bounds: a crossbar chain deeper than this is
-// taken for a loop in a broken graph, not for hardware.
+// Search bounds: a crossbar chain deeper than this is taken for a loop in a
+// broken graph, not for hardware; a crossbar met again upstream of itself
+// ends that branch.
 inline constexpr int32_t kMaxCrossbarLevels = 8;
 inline constexpr size_t kMaxRoutes = 64;
+// Crossbars visited by one search, at most.
+inline constexpr int32_t kMaxCrossbarVisits = 512;
 
 // Every route to a video connector, depth first in input order.
 std::vector<CrossbarRoute> FindCrossbarRoutes(CrossbarView& view);

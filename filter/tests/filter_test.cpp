@@ -291,6 +291,20 @@ TEST_F(EngineFrames, EveryChangeShowsInTheNextFrameAsANewFilterDrawsIt) {
     EXPECT_EQ(Frame(engine, 200, 100), Fresh(s, 200, 100));
 }
 
+// Width 0 gives the face its own aspect; the record stays as set, whatever
+// the profile holds by now, so text other processes write is not undone.
+TEST_F(EngineFrames, AFontWidthOfZeroIsDrawnWithoutReadingTheProfileAgain) {
+    OverlayEngine engine(&profile);
+    OverlaySettings s = Base();
+    s.FontWidth = 0;
+    engine.SetSettings(&s);
+    const auto first = Frame(engine, 160, 120);
+    EXPECT_EQ(first, Fresh(s, 160, 120));
+    profile.Set("Orvant0", "Custom", "WXYZ");
+    profile.Set("Orvant0", "Color", "255");
+    EXPECT_EQ(Frame(engine, 160, 120), first);
+}
+
 TEST_F(EngineFrames, AFeedStartedLaterShowsWithinTheRetryTime) {
     OverlayEngine engine(&profile);
     OverlaySettings s = Base();

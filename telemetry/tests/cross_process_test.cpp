@@ -158,6 +158,52 @@ TEST(CrossProcessObd, MappingTooSmallIsRefusedByReadersAndProvider) {
         ASSERT_EQ(squatter.data()[i], 0) << i;
 }
 
+// A local program may create any block name with pages only reserved: the
+// first touch of such a page is an access violation, so every party must
+// treat the block as unusable, like one that is too small.
+ChildProcess Reserve(const std::string& name, int size, int committed) {
+    ChildProcess p =
+        ChildProcess::Start("telemetry_peer.exe", "reserve " + name + " " + std::to_string(size) +
+                                                      " " + std::to_string(committed) + " 60");
+    EXPECT_TRUE(WaitUntil([&] { return OutputHas(p, "reserved"); }, 10000)) << p.Output();
+    return p;
+}
+
+TEST(CrossProcessReserved, BlocksNotFullyCommittedAreRefusedByEveryParty) {
+    ChildProcess gps = Reserve(kGpsBlockName, 4096, 0);
+    ChildProcess obd = Reserve(kObdBlockName, 3 * 4096, 4096);  // the first page only
+    ChildProcess osd = Reserve(OsdBlockName(0), 4096, 0);
+
+    TelemetryReader reader;
+    reader.Poll();
+    EXPECT_FALSE(reader.hasGps());
+    EXPECT_FALSE(reader.hasObd());
+    GpsPublisher recorder;  // the name is taken: nothing to publish into
+    EXPECT_EQ(recorder.Attach(GpsPublisher::Role::kRecorder),
+              GpsPublisher::Result::kOtherPublisher);
+    ObdProvider provider;
+    EXPECT_FALSE(provider.Create());
+
+    OsdBlockOwner owner;  // passes over block 0
+    ASSERT_TRUE(owner.Claim(4));
+    EXPECT_EQ(owner.index(), 1);
+    owner.RaiseClaimFlag();
+    OsdBlockClaim claim;
+    EXPECT_TRUE(claim.TakeOffered());
+    EXPECT_EQ(claim.index(), 1);
+    EXPECT_EQ(testsupport::RunToExit("vistrel-osdtext.exe", "--block 0 --custom x", 15000), 1);
+
+    // Once every page the layout needs is committed, the block is used. (A
+    // page past the layout stays reserved: Wine reports a section committed
+    // in full as reserved to other processes.)
+    obd.Terminate();
+    obd.Wait(5000);
+    ChildProcess full = Reserve(kObdBlockName, 4 * 4096, 3 * 4096);
+    reader.Poll();
+    EXPECT_TRUE(reader.hasObd());
+    EXPECT_TRUE(gps.Running() && osd.Running());
+}
+
 TEST(CrossProcessOsd, BlockClaimedOfferedAndTakenAcrossProcesses) {
     ChildProcess owner = ChildProcess::Start("telemetry_peer.exe", "osd-offer 5 8");
     ASSERT_TRUE(owner.started());

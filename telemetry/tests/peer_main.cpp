@@ -1,6 +1,7 @@
 // A second process for the cross-process tests: plays the recorder's side of
 // the overlay text block (claim it, offer it to a filter), as a separate
-// program would.
+// program would; or squats a block name with a mapping whose pages are only
+// reserved, as any local program may.
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +35,28 @@ int OsdOwner(int instance, bool offer, int seconds) {
     return 0;
 }
 
+// A mapping of `size` bytes with reserved pages, of which the first
+// `committed` bytes (rounded up to whole pages) are committed.
+int Reserve(const char* name, DWORD size, SIZE_T committed, int seconds) {
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE,
+                                        0, size, name);
+    if (!mapping || GetLastError() == ERROR_ALREADY_EXISTS) {
+        std::printf("cannot reserve %s\n", name);
+        return 3;
+    }
+    if (committed != 0) {
+        void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+        if (!view || !VirtualAlloc(view, committed, MEM_COMMIT, PAGE_READWRITE)) {
+            std::printf("cannot commit %s\n", name);
+            return 4;
+        }
+    }
+    std::printf("reserved %s\n", name);
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,6 +67,12 @@ int main(int argc, char** argv) {
         return OsdOwner(a, false, seconds);
     if (mode == "osd-offer")
         return OsdOwner(a, true, seconds);
-    std::fprintf(stderr, "usage: telemetry_peer osd-owner|osd-offer INSTANCE SECONDS\n");
+    if (mode == "reserve" && argc == 6) {
+        return Reserve(argv[2], static_cast<DWORD>(std::atoi(argv[3])),
+                       static_cast<SIZE_T>(std::atoi(argv[4])), std::atoi(argv[5]));
+    }
+    std::fprintf(stderr,
+                 "usage: telemetry_peer osd-owner|osd-offer INSTANCE SECONDS\n"
+                 "       telemetry_peer reserve NAME SIZE COMMITTED SECONDS\n");
     return 2;
 }

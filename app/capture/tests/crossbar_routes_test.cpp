@@ -163,6 +163,26 @@ TEST(CrossbarRoutes, NoCrossbarOrABrokenGraph) {
     view.capture = ToBar(0, 0);
     EXPECT_TRUE(FindCrossbarRoutes(view).empty());
 
+    // Beside a real connector, a loop gives no route through itself.
+    view.bars[0].inputs.push_back({kSVideo, -1});
+    auto routes = FindCrossbarRoutes(view);
+    ASSERT_EQ(routes.size(), 1u);
+    ASSERT_EQ(routes[0].size(), 1u);
+    EXPECT_EQ(routes[0][0].videoInput, 1);
+
+    // Two wide crossbars feeding each other: the search still ends at once
+    // (walked in full it would ask about 30^8 chains).
+    FakeCrossbars::Bar a, b;
+    for (int i = 0; i < 30; ++i) {
+        a.inputs.push_back({kComposite, -1});
+        a.feeding[i] = ToBar(1, 0);
+        b.inputs.push_back({kComposite, -1});
+        b.feeding[i] = ToBar(0, 0);
+    }
+    a.outputs = b.outputs = {{kDecoder, -1}};
+    view.bars = {a, b};
+    EXPECT_TRUE(FindCrossbarRoutes(view).empty());
+
     // Wide crossbars: the route list is bounded.
     FakeCrossbars::Bar wide;
     for (int i = 0; i < 200; ++i)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The recorder under faults: the camera lost mid-recording, the capture
 # folder deleted while recording, an archive folder that cannot be written,
-# the overlay filter unregistered, a camera that will not start for a while.
-# The recorder keeps running, loses no finished segment and records again.
+# the overlay filter unregistered, a camera that will not start for a while,
+# shared block names held by blocks that cannot be read. The recorder keeps
+# running, loses no finished segment and records again.
 #
 #   recording_faults.sh <folder with the Windows binaries>
 set -u
@@ -115,5 +116,22 @@ stop_recorder
 check "the recorder ends normally" [ $? -eq 0 ]
 check "the real recordings were kept" \
     test -e "$cap/Capture.2026-01-01.10.00.00.avi" -a -e "$cap/Capture.2026-01-02.10.00.00.avi"
+
+# 6. Another program holds the telemetry and overlay block names with pages
+# only reserved: the recorder and the overlay leave them alone and record.
+wine_exec 60 regsvr32 /s "$(wine_path "$bin/orvant.dll")"
+for block in DIrivUDU XOBD2 GPSOSDText0; do
+    wine_exec 90 "$bin/telemetry_peer.exe" reserve $block 16384 0 60 >"$work/squat-$block" 2>&1 &
+    squatters="${squatters:-} $!"
+done
+check "three block names are held by blocks not committed" \
+    wait_for 20 '[ "$(cat "$work"/squat-* | grep -c "^reserved")" -eq 3 ]'
+cap=$work/reserved
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 0 $((0x461)) Resolution2=1
+start_recorder
+check "recording runs beside blocks not committed" wait_for 20 newest_grows "$cap"
+stop_recorder
+check "the recorder ends normally" [ $? -eq 0 ]
+for p in $squatters; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
 
 checks_end
