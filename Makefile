@@ -4,8 +4,10 @@ BUILD := build
 NATIVE := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
 CTEST_JOBS ?= 2
+# The one version of everything: the CMake project version.
+VERSION := $(shell grep -oE '^project.Vistrel VERSION [0-9.]+' CMakeLists.txt | cut -d' ' -f3)
 
-.PHONY: all deps build native windows test soak fuzz bench demo format clean
+.PHONY: all deps build native windows installer test soak fuzz bench demo format clean
 
 all: build
 
@@ -27,7 +29,14 @@ windows: $(WINDOWS)/CMakeCache.txt
 
 build: native windows
 
-test: build
+# out/vistrel-setup-<version>.exe, the setup program (NSIS).
+installer: windows
+	cmake --build $(WINDOWS) --target installer -j $(JOBS)
+	@mkdir -p out
+	cp $(WINDOWS)/installer/vistrel-setup-$(VERSION).exe out/
+	@ls -l out/vistrel-setup-$(VERSION).exe
+
+test: build installer
 	@printf 'subdirs("native" "windows")\n' > $(BUILD)/CTestTestfile.cmake
 	cd $(BUILD) && ctest -j $(CTEST_JOBS) --output-on-failure --no-tests=error
 

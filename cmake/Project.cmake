@@ -17,6 +17,32 @@ function(vistrel_target target)
     target_link_libraries(${target} PRIVATE vistrel_options)
 endfunction()
 
+# Company and copyright of every shipped binary and of the installer; the
+# version is the project's (the top-level project() call).
+set(VISTREL_COMPANY "Halvorix")
+set(VISTREL_COPYRIGHT "Copyright (C) 2026 Halvorix")
+
+# vistrel_version_info(<target> <description>): a VERSIONINFO resource for a
+# shipped Windows program or DLL, carrying the project's version.
+function(vistrel_version_info target description)
+    if(NOT WIN32)
+        return()
+    endif()
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+        set(VISTREL_RC_FILETYPE VFT_APP)
+        set(VISTREL_RC_FILENAME ${target}.exe)
+    else()
+        set(VISTREL_RC_FILETYPE VFT_DLL)
+        set(VISTREL_RC_FILENAME ${target}.dll)
+    endif()
+    set(VISTREL_RC_NAME ${target})
+    set(VISTREL_RC_DESCRIPTION "${description}")
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
+
 # vistrel_add_gtest(<name> SOURCES ... [LIBS ...] [TIMEOUT s] [WINDOWS_ONLY] [NATIVE_ONLY])
 # One ctest entry per binary: natively run directly, cross-built run under Wine
 # through scripts/wine-run in a private prefix with its own Xvfb.

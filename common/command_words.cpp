@@ -1,6 +1,7 @@
 #include "common/command_words.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +13,25 @@ std::string WindowTitleFor(int32_t instanceNumber) {
     char title[48];
     std::snprintf(title, sizeof(title), "Halvorix - Vistrel %d", static_cast<int>(instanceNumber));
     return title;
+}
+
+std::optional<int32_t> InstanceFromWindowTitle(std::string_view title) {
+    constexpr std::string_view kStem = "Halvorix - Vistrel ";
+    if (!title.starts_with(kStem))
+        return std::nullopt;
+    std::string_view digits = title.substr(kStem.size());
+    // The title is formatted with %d: no sign, no leading zero, at most 10 digits.
+    if (digits.empty() || digits.size() > 10 || digits[0] == '0')
+        return std::nullopt;
+    int64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > INT32_MAX)
+        return std::nullopt;
+    return static_cast<int32_t>(value);
 }
 
 std::optional<CommandWord> FindCommandWord(const char* token) {

@@ -8,11 +8,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vistrel {
 
 // "Halvorix - Vistrel <n>": the title by which other programs find copy n.
 std::string WindowTitleFor(int32_t instanceNumber);
+
+// The instance number of a window whose title is exactly what WindowTitleFor
+// gives for some positive number; nothing for any other title.
+std::optional<int32_t> InstanceFromWindowTitle(std::string_view title);
 
 // The dwData that marks a command text in WM_COPYDATA.
 inline constexpr uintptr_t kCommandTextCopyData = 1;

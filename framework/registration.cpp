@@ -92,8 +92,10 @@ std::string GuidText(REFGUID g) {
 }
 
 HRESULT RegisterComClass(const FactoryEntry& entry) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(module::Handle(), path, MAX_PATH);
+    // UTF-16: an install folder named with letters outside the code page
+    // must still register its real path.
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(module::Handle(), path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return E_FAIL;
 
@@ -106,7 +108,7 @@ HRESULT RegisterComClass(const FactoryEntry& entry) {
     RegistryKey server = RegistryKey::Create(key.get(), "InprocServer32");
     if (!server)
         return E_ACCESSDENIED;
-    hr = FromWin32(server.SetString("", std::string(path, length)));
+    hr = FromWin32(server.SetWideString(L"", std::wstring(path, length)));
     if (SUCCEEDED(hr))
         hr = FromWin32(server.SetString("ThreadingModel", "Both"));
     return hr;

@@ -26,6 +26,11 @@ LONG RegistryKey::SetString(const char* name, const std::string& value) const {
                           static_cast<DWORD>(value.size() + 1));
 }
 
+LONG RegistryKey::SetWideString(const wchar_t* name, const std::wstring& value) const {
+    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
 bool RegistryKey::GetString(const char* name, std::string* value) const {
     DWORD type = 0;
     DWORD size = 0;

@@ -37,6 +37,8 @@ class RegistryKey {
 
     // REG_SZ value; an empty name is the default value.
     LONG SetString(const char* name, const std::string& value) const;
+    // REG_SZ value from UTF-16 text, for paths with letters the code page lacks.
+    LONG SetWideString(const wchar_t* name, const std::wstring& value) const;
     // REG_SZ value, or nothing when absent or of another type.
     bool GetString(const char* name, std::string* value) const;
 

@@ -11,6 +11,18 @@ ParsedCommand Parse(const std::string& text) {
     return ParseCommandText(text.data(), text.size());
 }
 
+TEST(InstanceFromWindowTitle, ReadsBackOnlyTitlesTheRecorderGives) {
+    for (int32_t n : {1, 7, 2147483647})
+        EXPECT_EQ(InstanceFromWindowTitle(WindowTitleFor(n)), n);
+    for (const char* other :
+         {"Halvorix - Vistrel ", "Halvorix - Vistrel 0", "Halvorix - Vistrel 01",
+          "Halvorix - Vistrel -3", "Halvorix - Vistrel 2 ", "Halvorix - Vistrel 2x",
+          "halvorix - vistrel 2", "Halvorix - Vistrel 2147483648", "Halvorix - Vistrel 99999999999",
+          "Halvorix - Vistrel1"}) {
+        EXPECT_FALSE(InstanceFromWindowTitle(other)) << other;
+    }
+}
+
 TEST(FindCommandWord, MatchesEachWordInAnyCaseAndNothingElse) {
     for (size_t i = 0; i < CommandWords.size(); ++i) {
         std::string upper = CommandWords[i];

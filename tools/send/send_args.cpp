@@ -10,7 +10,8 @@
 namespace vistrel {
 
 const char kSendUsage[] =
-    "usage: vistrel-send [--instance N] [--wait S] [--raw] [--] WORD [ARGS...]\n"
+    "usage: vistrel-send [--instance N | --all] [--wait S] [--wait-exit S] [--raw]\n"
+    "                    [--] WORD [ARGS...]\n"
     "\n"
     "Sends a command to the running recorder whose window is titled\n"
     "\"Halvorix - Vistrel N\" (N is 1 unless given).\n"
@@ -20,12 +21,16 @@ const char kSendUsage[] =
     "(any letter case).\n"
     "\n"
     "  --instance N  the recorder's instance number (default 1)\n"
+    "  --all         send to every running recorder and print their numbers on\n"
+    "                one line (nothing when none runs, which is no failure)\n"
     "  --wait S      wait up to S seconds for the recorder's window to appear\n"
+    "  --wait-exit S then wait up to S seconds for each recorder's process to end\n"
+    "                (with Exit: fails when one is still running)\n"
     "  --raw         send the text even if its first word is not a command word\n"
     "  --help        show this text\n"
     "\n"
-    "Exit codes: 0 sent, 1 no such recorder is running or it did not answer,\n"
-    "2 bad arguments.\n";
+    "Exit codes: 0 sent, 1 no such recorder is running, it did not answer or it\n"
+    "did not end in time, 2 bad arguments.\n";
 
 namespace {
 
@@ -64,6 +69,7 @@ SendArguments ParseSendArguments(const std::vector<std::string>& args) {
     SendArguments result;
     std::vector<std::string> words;
     bool optionsDone = false;
+    bool instanceGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (optionsDone || a.empty() || a[0] != '-' || a == "-") {
@@ -78,17 +84,21 @@ SendArguments ParseSendArguments(const std::vector<std::string>& args) {
             return result;
         } else if (a == "--raw") {
             result.options.raw = true;
-        } else if (a == "--instance" || a == "-i" || a == "--wait") {
+        } else if (a == "--all") {
+            result.options.all = true;
+        } else if (a == "--instance" || a == "-i" || a == "--wait" || a == "--wait-exit") {
             if (i + 1 >= args.size())
                 return Bad(Concat({a, " needs a number"}));
             const std::string& value = args[++i];
-            if (a == "--wait") {
+            if (a == "--wait" || a == "--wait-exit") {
                 std::optional<int64_t> s = ReadNumber(value, 0, 3600);
                 if (!s) {
-                    return Bad(Concat({"--wait takes seconds from 0 to 3600, not '", value, "'"}));
+                    return Bad(Concat({a, " takes seconds from 0 to 3600, not '", value, "'"}));
                 }
-                result.options.waitSeconds = static_cast<uint32_t>(*s);
+                (a == "--wait" ? result.options.waitSeconds : result.options.exitWaitSeconds) =
+                    static_cast<uint32_t>(*s);
             } else {
+                instanceGiven = true;
                 std::optional<int64_t> n = ReadNumber(value, 1, INT32_MAX);
                 if (!n) {
                     return Bad(Concat(
@@ -102,6 +112,8 @@ SendArguments ParseSendArguments(const std::vector<std::string>& args) {
     }
     if (words.empty())
         return Bad("no command word given");
+    if (result.options.all && instanceGiven)
+        return Bad("--all and --instance exclude each other");
     std::string text;
     for (const std::string& w : words) {
         if (!text.empty())

@@ -30,6 +30,12 @@ TEST(ParseSendArguments, JoinsTheWordsIntoOneCommandText) {
     ASSERT_EQ(lower.status, Status::kSend) << lower.error;
     EXPECT_EQ(lower.options.instance, 12);
     EXPECT_EQ(lower.options.waitSeconds, 5u);
+
+    SendArguments all = Parse({"--all", "--wait-exit", "30", "Exit"});
+    ASSERT_EQ(all.status, Status::kSend) << all.error;
+    EXPECT_TRUE(all.options.all);
+    EXPECT_EQ(all.options.exitWaitSeconds, 30u);
+    EXPECT_EQ(all.options.waitSeconds, 0u);
 }
 
 TEST(ParseSendArguments, OptionsComeBeforeTheCommand) {
@@ -56,6 +62,8 @@ TEST(ParseSendArguments, RefusesWhatTheRecorderWouldNotUnderstand) {
     EXPECT_EQ(Parse({"--instance", "2147483647", "Exit"}).status, Status::kSend);
     EXPECT_EQ(Parse({"--instance"}).status, Status::kBad);
     EXPECT_EQ(Parse({"--wait", "3601", "Exit"}).status, Status::kBad);
+    EXPECT_EQ(Parse({"--wait-exit", "x", "Exit"}).status, Status::kBad);
+    EXPECT_EQ(Parse({"--all", "--instance", "2", "Exit"}).status, Status::kBad);
 }
 
 TEST(ParseSendArguments, HelpWinsOverEverythingBeforeTheCommand) {
