@@ -76,11 +76,11 @@ std::optional<AudioFormat> ParseWaveFormat(const uint8_t* data, size_t size) {
     return f;
 }
 
-std::optional<VideoFormat> ParseFormatSpec(const std::string& spec) {
+std::optional<VideoFormat> ParseFormatText(const std::string& text) {
     int width = 0, height = 0, bits = 0;
     double fps = 0;
     char tail = 0;
-    if (std::sscanf(spec.c_str(), "%dx%d,%d,%lf%c", &width, &height, &bits, &fps, &tail) != 4)
+    if (std::sscanf(text.c_str(), "%dx%d,%d,%lf%c", &width, &height, &bits, &fps, &tail) != 4)
         return std::nullopt;
     if ((bits != 24 && bits != 32) || !(fps > 0.5 && fps <= 1000))
         return std::nullopt;

@@ -55,7 +55,7 @@ std::optional<VideoFormat> ParseBitmapHeader(const uint8_t* data, size_t size,
 std::optional<AudioFormat> ParseWaveFormat(const uint8_t* data, size_t size);
 
 // An uncompressed bottom-up RGB format from "WxH,BITS,FPS" (BITS 24 or 32).
-std::optional<VideoFormat> ParseFormatSpec(const std::string& spec);
+std::optional<VideoFormat> ParseFormatText(const std::string& text);
 
 // Bytes per row of an uncompressed picture (whole 32-bit words).
 uint32_t RowBytes(int32_t width, uint16_t bit_count);

@@ -142,9 +142,9 @@ TEST(AviRepair, AZeroHeaderNeedsTheFormatAndThenGetsOurs) {
     EXPECT_EQ(avi::Repair(file, {}).outcome, RepairOutcome::kNeedFormat);
     EXPECT_EQ(file.bytes(), bytes);
 
-    std::optional<avi::VideoFormat> spec = avi::ParseFormatSpec("32x16,24,30");
-    ASSERT_TRUE(spec);
-    avi::StreamFormats given{*spec, std::nullopt};
+    std::optional<avi::VideoFormat> shape = avi::ParseFormatText("32x16,24,30");
+    ASSERT_TRUE(shape);
+    avi::StreamFormats given{*shape, std::nullopt};
     avi::RepairReport report = RepairAndCheck(bytes, formats, "zero header", given);
     EXPECT_EQ(report.frames, 19u);
     EXPECT_TRUE(report.header_rebuilt);

@@ -32,15 +32,15 @@ constexpr int kH = 240;
 const GUID* const kSubtypes[] = {&MEDIASUBTYPE_RGB24, &MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_YUY2,
                                  &kSubtypeI420, &MEDIASUBTYPE_NV12};
 
-dshow::MediaType TypeOf(PixelFormat f, const test::BlockSpec& spec) {
-    std::vector<uint8_t> block = test::MakeBlock(spec);
+dshow::MediaType TypeOf(PixelFormat f, const test::BlockShape& shape) {
+    std::vector<uint8_t> block = test::MakeBlock(shape);
     dshow::MediaType mt;
     mt.majortype = MEDIATYPE_Video;
     mt.subtype = *kSubtypes[static_cast<int>(f)];
-    std::memcpy(mt.AllocateFormat(spec.info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo,
+    std::memcpy(mt.AllocateFormat(shape.info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo,
                                   static_cast<ULONG>(block.size())),
                 block.data(), block.size());
-    auto layout = test::Parse(f, spec);
+    auto layout = test::Parse(f, shape);
     mt.bFixedSizeSamples = TRUE;
     mt.lSampleSize = layout ? static_cast<long>(layout->frame_bytes) : 4096;
     return mt;
@@ -80,9 +80,9 @@ class EveryInput : public CompressorGraph, public ::testing::WithParamInterface<
 
 TEST_P(EveryInput, BecomesDecodableKeyFramesWithTheInputsTimes) {
     const Input in = GetParam();
-    test::BlockSpec spec = test::SpecFor(in.format, kW, in.height);
-    spec.info2 = in.info2;
-    ASSERT_EQ(Build(TypeOf(in.format, spec)), S_OK);
+    test::BlockShape shape = test::ShapeFor(in.format, kW, in.height);
+    shape.info2 = in.info2;
+    ASSERT_EQ(Build(TypeOf(in.format, shape)), S_OK);
 
     // The format block itself is the native output format test's.
     const AM_MEDIA_TYPE& out = sink->pin().media_type();
@@ -91,7 +91,7 @@ TEST_P(EveryInput, BecomesDecodableKeyFramesWithTheInputsTimes) {
     EXPECT_FALSE(out.bTemporalCompression);
     EXPECT_EQ(reinterpret_cast<const VIDEOINFOHEADER*>(out.pbFormat)->AvgTimePerFrame, 333333);
 
-    auto layout = test::Parse(in.format, spec);
+    auto layout = test::Parse(in.format, shape);
     const test::Picture picture = test::TestPicture(kW, kH);
     const std::vector<uint8_t> frame = test::FillFrame(*layout, picture);
     ASSERT_EQ(graph.control->Run(), S_OK);
@@ -122,10 +122,10 @@ INSTANTIATE_TEST_SUITE_P(Types, EveryInput,
                                            Input{PixelFormat::kNv12, kH, true}));
 
 TEST_F(CompressorGraph, ShortSamplesAreLeftOutAndTheStreamGoesOn) {
-    const test::BlockSpec spec = test::SpecFor(PixelFormat::kRgb32, kW, kH);
-    ASSERT_EQ(Build(TypeOf(PixelFormat::kRgb32, spec)), S_OK);
+    const test::BlockShape shape = test::ShapeFor(PixelFormat::kRgb32, kW, kH);
+    ASSERT_EQ(Build(TypeOf(PixelFormat::kRgb32, shape)), S_OK);
     const std::vector<uint8_t> frame =
-        test::FillFrame(*test::Parse(PixelFormat::kRgb32, spec), test::TestPicture(kW, kH));
+        test::FillFrame(*test::Parse(PixelFormat::kRgb32, shape), test::TestPicture(kW, kH));
     const std::vector<uint8_t> half(frame.begin(), frame.begin() + frame.size() / 2);
     ASSERT_EQ(graph.control->Run(), S_OK);
     EXPECT_EQ(Push(frame, 0), S_OK);
@@ -145,11 +145,11 @@ TEST_F(CompressorGraph, ShortSamplesAreLeftOutAndTheStreamGoesOn) {
 // Which blocks describe no frame is the native input format test's; here a
 // refused type leaves the pins unconnected.
 TEST_F(CompressorGraph, TypesThatDescribeNoFrameAreRefusedAtConnection) {
-    dshow::MediaType odd = TypeOf(PixelFormat::kI420, test::SpecFor(PixelFormat::kI420, 321, kH));
+    dshow::MediaType odd = TypeOf(PixelFormat::kI420, test::ShapeFor(PixelFormat::kI420, 321, kH));
     EXPECT_TRUE(FAILED(Build(odd)));
     EXPECT_FALSE(compressor->input().IsConnected());
     dshow::MediaType compressed =
-        TypeOf(PixelFormat::kRgb32, test::SpecFor(PixelFormat::kRgb32, kW, kH));
+        TypeOf(PixelFormat::kRgb32, test::ShapeFor(PixelFormat::kRgb32, kW, kH));
     compressed.subtype = MEDIASUBTYPE_MJPG;
     EXPECT_EQ(compressor->CheckInputType(compressed), VFW_E_TYPE_NOT_ACCEPTED);
     dshow::MediaType none;
@@ -157,8 +157,8 @@ TEST_F(CompressorGraph, TypesThatDescribeNoFrameAreRefusedAtConnection) {
 }
 
 TEST_F(CompressorGraph, QualityAnswersOnTheFilterAndItsPinAndReachesTheFrames) {
-    const test::BlockSpec spec = test::SpecFor(PixelFormat::kRgb24, kW, kH);
-    ASSERT_EQ(Build(TypeOf(PixelFormat::kRgb24, spec)), S_OK);
+    const test::BlockShape shape = test::ShapeFor(PixelFormat::kRgb24, kW, kH);
+    ASSERT_EQ(Build(TypeOf(PixelFormat::kRgb24, shape)), S_OK);
     ComPtr<IAMVideoCompression> on_filter, on_pin;
     ASSERT_EQ(Compressor().As(&on_filter), S_OK);
     ASSERT_EQ(compressor->output().QueryInterface(IID_PPV_ARGS(&on_pin)), S_OK);
@@ -202,7 +202,7 @@ TEST_F(CompressorGraph, QualityAnswersOnTheFilterAndItsPinAndReachesTheFrames) {
 
     // The same frame at 0.2 and again at 0.85.
     const std::vector<uint8_t> frame =
-        test::FillFrame(*test::Parse(PixelFormat::kRgb24, spec), test::TestPicture(kW, kH));
+        test::FillFrame(*test::Parse(PixelFormat::kRgb24, shape), test::TestPicture(kW, kH));
     ASSERT_EQ(graph.control->Run(), S_OK);
     ASSERT_EQ(Push(frame, 0), S_OK);
     ASSERT_TRUE(sink->WaitForSamples(1, 5000));

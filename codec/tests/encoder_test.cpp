@@ -25,7 +25,7 @@ class EncoderRoundTrip : public ::testing::TestWithParam<Case> {};
 
 TEST_P(EncoderRoundTrip, KeepsThePictureUprightAndClose) {
     const Case c = GetParam();
-    auto layout = test::Parse(c.format, test::SpecFor(c.format, c.width, c.height));
+    auto layout = test::Parse(c.format, test::ShapeFor(c.format, c.width, c.height));
     ASSERT_TRUE(layout);
     const Picture picture = test::TestPicture(layout->width, layout->height);
     const std::vector<uint8_t> frame = test::FillFrame(*layout, picture);
@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{PixelFormat::kI420, 320, 240}, Case{PixelFormat::kNv12, 320, 240}));
 
 TEST(Encoder, AVisibleRectangleOfABottomUpBitmapIsItsTopRows) {
-    test::BlockSpec s = test::SpecFor(PixelFormat::kRgb32, 400, 300);
+    test::BlockShape s = test::ShapeFor(PixelFormat::kRgb32, 400, 300);
     s.target[2] = 320;
     s.target[3] = 240;
     auto layout = test::Parse(PixelFormat::kRgb32, s);
@@ -79,7 +79,7 @@ TEST(Encoder, AVisibleRectangleOfABottomUpBitmapIsItsTopRows) {
 }
 
 TEST(Encoder, QualityTradesSizeForFidelity) {
-    auto layout = test::Parse(PixelFormat::kRgb24, test::SpecFor(PixelFormat::kRgb24, 320, 240));
+    auto layout = test::Parse(PixelFormat::kRgb24, test::ShapeFor(PixelFormat::kRgb24, 320, 240));
     const Picture picture = test::TestPicture(320, 240);
     const std::vector<uint8_t> frame = test::FillFrame(*layout, picture);
     std::vector<uint8_t> out(MaxFrameBytes(320, 240));
@@ -98,7 +98,7 @@ TEST(Encoder, QualityTradesSizeForFidelity) {
 }
 
 TEST(Encoder, GivesNoFrameForShortSamplesOrBuffersAndFitsWhatItCan) {
-    auto layout = test::Parse(PixelFormat::kNv12, test::SpecFor(PixelFormat::kNv12, 320, 240));
+    auto layout = test::Parse(PixelFormat::kNv12, test::ShapeFor(PixelFormat::kNv12, 320, 240));
     const std::vector<uint8_t> frame = test::FillFrame(*layout, test::TestPicture(320, 240));
     FrameEncoder encoder;
     std::vector<uint8_t> out(MaxFrameBytes(320, 240));

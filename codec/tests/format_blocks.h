@@ -16,7 +16,7 @@ inline uint32_t FourCc(const char (&s)[5]) {
            static_cast<uint32_t>(s[2]) << 16 | static_cast<uint32_t>(s[3]) << 24;
 }
 
-struct BlockSpec {
+struct BlockShape {
     int32_t width = 64;
     int32_t height = 48;  // negative: top-down
     uint16_t bits = 32;
@@ -30,10 +30,10 @@ struct BlockSpec {
 
 // The block a camera sends for `f` (PixelFormat in its order: RGB24, RGB32,
 // YUY2, I420, NV12).
-inline BlockSpec SpecFor(PixelFormat f, int width, int height) {
+inline BlockShape ShapeFor(PixelFormat f, int width, int height) {
     constexpr uint16_t kBits[] = {24, 32, 16, 12, 12};
     const uint32_t fourcc[] = {0, 0, FourCc("YUY2"), FourCc("I420"), FourCc("NV12")};
-    BlockSpec s;
+    BlockShape s;
     s.width = width;
     s.height = height;
     s.bits = kBits[static_cast<int>(f)];
@@ -41,7 +41,7 @@ inline BlockSpec SpecFor(PixelFormat f, int width, int height) {
     return s;
 }
 
-inline std::vector<uint8_t> MakeBlock(const BlockSpec& s) {
+inline std::vector<uint8_t> MakeBlock(const BlockShape& s) {
     const size_t bitmap = s.info2 ? 72 : 48;
     std::vector<uint8_t> b(bitmap + 40, 0);
     auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); };
@@ -60,7 +60,7 @@ inline std::vector<uint8_t> MakeBlock(const BlockSpec& s) {
     return b;
 }
 
-inline std::optional<FrameLayout> Parse(PixelFormat f, const BlockSpec& s) {
+inline std::optional<FrameLayout> Parse(PixelFormat f, const BlockShape& s) {
     std::vector<uint8_t> b = MakeBlock(s);
     return ParseInputFormat(f, s.info2 ? BlockKind::kVideoInfo2 : BlockKind::kVideoInfo, b.data(),
                             b.size());

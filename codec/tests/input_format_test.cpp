@@ -8,10 +8,10 @@
 namespace mjpeg {
 namespace {
 
-using test::BlockSpec;
+using test::BlockShape;
 using test::FourCc;
 using test::Parse;
-using test::SpecFor;
+using test::ShapeFor;
 
 constexpr PixelFormat kAll[] = {PixelFormat::kRgb24, PixelFormat::kRgb32, PixelFormat::kYuy2,
                                 PixelFormat::kI420, PixelFormat::kNv12};
@@ -20,7 +20,7 @@ TEST(InputFormat, TakesEveryFormatInBothBlockKindsWithTheSizeItsRowsNeed) {
     for (PixelFormat f : kAll) {
         for (bool info2 : {false, true}) {
             SCOPED_TRACE(static_cast<int>(f) * 10 + info2);
-            BlockSpec s = SpecFor(f, 640, 480);
+            BlockShape s = ShapeFor(f, 640, 480);
             s.info2 = info2;
             auto l = Parse(f, s);
             ASSERT_TRUE(l);
@@ -36,10 +36,10 @@ TEST(InputFormat, TakesEveryFormatInBothBlockKindsWithTheSizeItsRowsNeed) {
         }
     }
     // I420 also goes by IYUV; RGB rows are whole words.
-    BlockSpec s = SpecFor(PixelFormat::kI420, 64, 48);
+    BlockShape s = ShapeFor(PixelFormat::kI420, 64, 48);
     s.compression = FourCc("IYUV");
     EXPECT_TRUE(Parse(PixelFormat::kI420, s));
-    auto odd = Parse(PixelFormat::kRgb24, SpecFor(PixelFormat::kRgb24, 33, 7));
+    auto odd = Parse(PixelFormat::kRgb24, ShapeFor(PixelFormat::kRgb24, 33, 7));
     ASSERT_TRUE(odd);
     EXPECT_EQ(odd->stride, 100u);
     EXPECT_EQ(odd->frame_bytes, 700u);
@@ -47,7 +47,7 @@ TEST(InputFormat, TakesEveryFormatInBothBlockKindsWithTheSizeItsRowsNeed) {
 
 TEST(InputFormat, AVisibleRectangleMustStartAtTheOriginInsideItsBitmap) {
     // Where such a picture lies in memory is the encoder test's.
-    BlockSpec s = SpecFor(PixelFormat::kRgb32, 128, 48);
+    BlockShape s = ShapeFor(PixelFormat::kRgb32, 128, 48);
     for (auto rect : {std::array<int32_t, 4>{1, 0, 100, 40},
                       {0, 2, 100, 40},
                       {0, 0, 129, 40},
@@ -60,7 +60,7 @@ TEST(InputFormat, AVisibleRectangleMustStartAtTheOriginInsideItsBitmap) {
 }
 
 TEST(InputFormat, RefusesBlocksThatDoNotHold) {
-    const BlockSpec good = SpecFor(PixelFormat::kRgb24, 64, 48);
+    const BlockShape good = ShapeFor(PixelFormat::kRgb24, 64, 48);
     std::vector<uint8_t> block = test::MakeBlock(good);
     for (size_t size : {size_t{0}, size_t{47}, block.size() - 1}) {
         EXPECT_FALSE(
@@ -79,12 +79,12 @@ TEST(InputFormat, RefusesBlocksThatDoNotHold) {
 }
 
 TEST(InputFormat, RefusesSubtypesTheHeaderContradictsAndSizesBeyondReason) {
-    auto refused = [](PixelFormat f, BlockSpec s) { return !Parse(f, s); };
+    auto refused = [](PixelFormat f, BlockShape s) { return !Parse(f, s); };
     // Header disagreeing with the subtype.
-    EXPECT_TRUE(refused(PixelFormat::kRgb24, SpecFor(PixelFormat::kRgb32, 64, 48)));
-    EXPECT_TRUE(refused(PixelFormat::kYuy2, SpecFor(PixelFormat::kNv12, 64, 48)));
-    EXPECT_TRUE(refused(PixelFormat::kI420, SpecFor(PixelFormat::kNv12, 64, 48)));
-    BlockSpec bitfields = SpecFor(PixelFormat::kRgb32, 64, 48);
+    EXPECT_TRUE(refused(PixelFormat::kRgb24, ShapeFor(PixelFormat::kRgb32, 64, 48)));
+    EXPECT_TRUE(refused(PixelFormat::kYuy2, ShapeFor(PixelFormat::kNv12, 64, 48)));
+    EXPECT_TRUE(refused(PixelFormat::kI420, ShapeFor(PixelFormat::kNv12, 64, 48)));
+    BlockShape bitfields = ShapeFor(PixelFormat::kRgb32, 64, 48);
     bitfields.compression = 3;
     EXPECT_TRUE(refused(PixelFormat::kRgb32, bitfields));
     // Zero, negative and huge sides.
@@ -96,29 +96,29 @@ TEST(InputFormat, RefusesSubtypesTheHeaderContradictsAndSizesBeyondReason) {
                         {64, -kMaxSide - 1},
                         {INT32_MAX, INT32_MIN}}) {
         for (PixelFormat f : kAll)
-            EXPECT_TRUE(refused(f, SpecFor(f, w, h))) << w << "x" << h;
+            EXPECT_TRUE(refused(f, ShapeFor(f, w, h))) << w << "x" << h;
     }
-    EXPECT_FALSE(refused(PixelFormat::kRgb32, SpecFor(PixelFormat::kRgb32, kMaxSide, kMaxSide)));
+    EXPECT_FALSE(refused(PixelFormat::kRgb32, ShapeFor(PixelFormat::kRgb32, kMaxSide, kMaxSide)));
     // Odd sides where the chroma pairs pixels; RGB takes any size.
-    EXPECT_TRUE(refused(PixelFormat::kYuy2, SpecFor(PixelFormat::kYuy2, 63, 48)));
-    EXPECT_FALSE(refused(PixelFormat::kYuy2, SpecFor(PixelFormat::kYuy2, 64, 47)));
+    EXPECT_TRUE(refused(PixelFormat::kYuy2, ShapeFor(PixelFormat::kYuy2, 63, 48)));
+    EXPECT_FALSE(refused(PixelFormat::kYuy2, ShapeFor(PixelFormat::kYuy2, 64, 47)));
     for (PixelFormat f : {PixelFormat::kI420, PixelFormat::kNv12}) {
-        EXPECT_TRUE(refused(f, SpecFor(f, 63, 48)));
-        EXPECT_TRUE(refused(f, SpecFor(f, 64, 47)));
-        BlockSpec narrowed = SpecFor(f, 64, 48);
+        EXPECT_TRUE(refused(f, ShapeFor(f, 63, 48)));
+        EXPECT_TRUE(refused(f, ShapeFor(f, 64, 47)));
+        BlockShape narrowed = ShapeFor(f, 64, 48);
         narrowed.target[2] = 63;
         narrowed.target[3] = 48;
         EXPECT_TRUE(refused(f, narrowed));
     }
     // Interlaced pictures would tear as single frames.
-    BlockSpec interlaced = SpecFor(PixelFormat::kYuy2, 64, 48);
+    BlockShape interlaced = ShapeFor(PixelFormat::kYuy2, 64, 48);
     interlaced.info2 = true;
     interlaced.interlace = 1;
     EXPECT_TRUE(refused(PixelFormat::kYuy2, interlaced));
 }
 
 TEST(OutputFormat, DescribesMjpgFramesOfTheInputsSizeAndTakesOnlySuchFormats) {
-    auto in = Parse(PixelFormat::kRgb24, SpecFor(PixelFormat::kRgb24, 1280, 720));
+    auto in = Parse(PixelFormat::kRgb24, ShapeFor(PixelFormat::kRgb24, 1280, 720));
     ASSERT_TRUE(in);
     OutputBlock out = MakeOutputFormat(*in);
     EXPECT_TRUE(AcceptsOutputFormat(*in, out.data(), out.size()));
@@ -127,7 +127,7 @@ TEST(OutputFormat, DescribesMjpgFramesOfTheInputsSizeAndTakesOnlySuchFormats) {
     EXPECT_GE(image, 1280u * 720 * 3) << "room for a worst-case frame";
     EXPECT_EQ(image, MaxFrameBytes(1280, 720));
 
-    auto other = Parse(PixelFormat::kRgb24, SpecFor(PixelFormat::kRgb24, 1280, 722));
+    auto other = Parse(PixelFormat::kRgb24, ShapeFor(PixelFormat::kRgb24, 1280, 722));
     EXPECT_FALSE(AcceptsOutputFormat(*other, out.data(), out.size()));
     EXPECT_FALSE(AcceptsOutputFormat(*in, out.data(), out.size() - 1));
     OutputBlock small = out;

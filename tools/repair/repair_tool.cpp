@@ -38,7 +38,7 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
         a.error = "no file given";
         return a;
     }
-    if (a.format && !avi::ParseFormatSpec(*a.format)) {
+    if (a.format && !avi::ParseFormatText(*a.format)) {
         a.error = "--format wants WxH,BITS,FPS with BITS 24 or 32, e.g. 1280x720,32,30";
         return a;
     }
@@ -59,7 +59,7 @@ int Run(const Arguments& arguments, const Files& files, std::FILE* out, std::FIL
     avi::RepairOptions options;
     options.dry_run = arguments.dry_run;
     if (arguments.format) {
-        options.formats = avi::StreamFormats{*avi::ParseFormatSpec(*arguments.format), {}};
+        options.formats = avi::StreamFormats{*avi::ParseFormatText(*arguments.format), {}};
     } else if (arguments.like) {
         std::unique_ptr<avi::RandomAccessFile> other = files.open(*arguments.like, false);
         if (other)

@@ -125,7 +125,8 @@ TEST_F(RepairRun, AZeroHeaderIsRepairedWithTheFormatOfAnotherRecording) {
     EXPECT_EQ(Run({crashed, "--like", other}, &output), 0) << output;
     std::unique_ptr<avi::PosixFile> repaired = avi::PosixFile::Open(crashed, false);
     EXPECT_EQ(avitest::IndexedFrames(*repaired).size(), 20u);
-    EXPECT_EQ(Run({Record("spec.avi", 5, false), "--format", "32x16,24,30"}, &output), 0) << output;
+    EXPECT_EQ(Run({Record("shape.avi", 5, false), "--format", "32x16,24,30"}, &output), 0)
+        << output;
 }
 
 }  // namespace
