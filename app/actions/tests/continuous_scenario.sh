@@ -92,7 +92,9 @@ start() {
     RECORDER=$!
 }
 stop() {  # Exit, and the recorder's exit code
-    send Exit
+    # A recorder still repairing a killed file may not have its window yet:
+    # the sender waits for it rather than dropping the word.
+    wine_exec 60 "$bin/vistrel-send.exe" --instance 1 --wait 30 Exit >/dev/null 2>&1
     wait "$RECORDER"
 }
 # The recorder's own process (the Windows one under timeout), for a kill.
