@@ -16,15 +16,18 @@ uint16_t SubtypeBits(const GUID& subtype) {
         return 24;
     if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB32))
         return 32;
+    if (IsEqualGUID(subtype, MEDIASUBTYPE_YUY2))
+        return 16;
     return 0;
 }
 
-FormatProblem Check(const AM_MEDIA_TYPE& type) {
+FormatProblem Check(std::span<const CameraMode> modes, const AM_MEDIA_TYPE& type) {
     if (!IsEqualGUID(type.majortype, MEDIATYPE_Video) ||
         !IsEqualGUID(type.formattype, FORMAT_VideoInfo)) {
         return FormatProblem::kBadBlock;
     }
-    return CheckFormat(type.pbFormat, type.pbFormat ? type.cbFormat : 0, SubtypeBits(type.subtype));
+    return CheckFormat(modes, type.pbFormat, type.pbFormat ? type.cbFormat : 0,
+                       SubtypeBits(type.subtype));
 }
 
 // The capture time as the pattern shows it.
@@ -37,11 +40,12 @@ void LocalTimeText(char (&text)[32]) {
 
 }  // namespace
 
-dshow::MediaType CameraMediaType(size_t index, int64_t interval) {
-    const CameraMode& mode = CameraModes()[index];
+dshow::MediaType CameraMediaType(const CameraMode& mode, int64_t interval) {
     dshow::MediaType type;
     type.majortype = MEDIATYPE_Video;
-    type.subtype = mode.bit_count == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB32;
+    type.subtype = mode.bit_count == 24   ? MEDIASUBTYPE_RGB24
+                   : mode.bit_count == 16 ? MEDIASUBTYPE_YUY2
+                                          : MEDIASUBTYPE_RGB32;
     type.bFixedSizeSamples = TRUE;
     type.bTemporalCompression = FALSE;
     auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(
@@ -54,7 +58,7 @@ dshow::MediaType CameraMediaType(size_t index, int64_t interval) {
     bmi.biHeight = mode.height;
     bmi.biPlanes = 1;
     bmi.biBitCount = mode.bit_count;
-    bmi.biCompression = BI_RGB;
+    bmi.biCompression = mode.bit_count == 16 ? kFourccYuy2 : BI_RGB;
     bmi.biSizeImage =
         dshow::DibStride(mode.width, mode.bit_count) * static_cast<DWORD>(mode.height);
     vih->AvgTimePerFrame = EffectiveInterval(interval);
@@ -70,7 +74,7 @@ CameraPin::CameraPin(TestCamera& camera, const wchar_t* name, const GUID& catego
     : PushPin(camera, name),
       camera_(camera),
       category_(*this, category),
-      format_(CameraMediaType(kDefaultMode, kDefaultFrameInterval)) {}
+      format_(CameraMediaType(camera.modes()[camera.default_mode()], kDefaultFrameInterval)) {}
 
 HRESULT CameraPin::QueryPinInterface(REFIID iid, void** out) {
     if (IsEqualIID(iid, IID_IAMStreamConfig))
@@ -83,7 +87,7 @@ HRESULT CameraPin::QueryPinInterface(REFIID iid, void** out) {
 }
 
 HRESULT CameraPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
-    return Check(type) == FormatProblem::kNone ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    return Check(camera_.modes(), type) == FormatProblem::kNone ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 HRESULT CameraPin::GetMediaType(int position, dshow::MediaType* type) {
@@ -92,9 +96,10 @@ HRESULT CameraPin::GetMediaType(int position, dshow::MediaType* type) {
         return E_INVALIDARG;
     if (position == 0)
         return type->Set(format_);
-    if (static_cast<size_t>(position) > CameraModes().size())
+    if (static_cast<size_t>(position) > camera_.modes().size())
         return VFW_S_NO_MORE_ITEMS;
-    *type = CameraMediaType(static_cast<size_t>(position - 1), kDefaultFrameInterval);
+    *type =
+        CameraMediaType(camera_.modes()[static_cast<size_t>(position - 1)], kDefaultFrameInterval);
     return type->empty() ? E_OUTOFMEMORY : S_OK;
 }
 
@@ -114,7 +119,7 @@ STDMETHODIMP CameraPin::SetFormat(AM_MEDIA_TYPE* type) {
     if (!type)
         return E_POINTER;
     dshow::ScopedLock lock(filter().filter_lock());
-    if (Check(*type) != FormatProblem::kNone)
+    if (Check(camera_.modes(), *type) != FormatProblem::kNone)
         return VFW_E_INVALIDMEDIATYPE;
     if (filter().state() != State_Stopped)
         return VFW_E_NOT_STOPPED;
@@ -150,7 +155,7 @@ STDMETHODIMP CameraPin::GetFormat(AM_MEDIA_TYPE** type) {
 STDMETHODIMP CameraPin::GetNumberOfCapabilities(int* count, int* size) {
     if (!count || !size)
         return E_POINTER;
-    *count = static_cast<int>(CameraModes().size());
+    *count = static_cast<int>(camera_.modes().size());
     *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
     return S_OK;
 }
@@ -159,14 +164,14 @@ STDMETHODIMP CameraPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
     if (!type || !caps)
         return E_POINTER;
     *type = nullptr;
-    if (index < 0 || static_cast<size_t>(index) >= CameraModes().size())
+    if (index < 0 || static_cast<size_t>(index) >= camera_.modes().size())
         return S_FALSE;
-    dshow::MediaType mt = CameraMediaType(static_cast<size_t>(index), kDefaultFrameInterval);
+    const CameraMode& mode = camera_.modes()[static_cast<size_t>(index)];
+    dshow::MediaType mt = CameraMediaType(mode, kDefaultFrameInterval);
     *type = dshow::CreateMediaType(mt);
     if (!*type)
         return E_OUTOFMEMORY;
 
-    const CameraMode& mode = CameraModes()[static_cast<size_t>(index)];
     VIDEO_STREAM_CONFIG_CAPS c{};
     c.guid = FORMAT_VideoInfo;
     c.InputSize = {mode.width, mode.height};
@@ -269,10 +274,19 @@ HRESULT CameraPin::FillBuffer(IMediaSample* sample) {
     }
     int64_t number = slot + number_offset_;
     last_number_ = number;
-    FrameView frame{data, g->width, g->height, g->bit_count / 8, g->stride, g->top_down};
     char caption[32];
     LocalTimeText(caption);
-    DrawTestPattern(frame, static_cast<uint32_t>(number), caption, camera_.Title());
+    if (g->compression == kFourccYuy2) {
+        // Drawn in RGB32, then packed as the camera's own format.
+        const size_t stride = static_cast<size_t>(g->width) * 4;
+        scratch_.resize(stride * g->height);
+        FrameView rgb{scratch_.data(), g->width, g->height, 4, stride, false};
+        DrawTestPattern(rgb, static_cast<uint32_t>(number), caption, camera_.Title());
+        PackYuy2(rgb, data);
+    } else {
+        FrameView frame{data, g->width, g->height, g->bit_count / 8, g->stride, g->top_down};
+        DrawTestPattern(frame, static_cast<uint32_t>(number), caption, camera_.Title());
+    }
 
     REFERENCE_TIME start = schedule_.StartOf(slot);
     REFERENCE_TIME stop = schedule_.StopOf(slot);

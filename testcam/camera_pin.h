@@ -8,9 +8,12 @@
 // connected format only (fixed while the graph is not stopped).
 #pragma once
 
+#include <vector>
+
 #include "framework/frame_schedule.h"
 #include "framework/pin_category.h"
 #include "framework/push_pin.h"
+#include "testcam/camera_modes.h"
 
 namespace testcam {
 
@@ -72,9 +75,10 @@ class CameraPin final : public dshow::PushPin, public IAMStreamConfig, public IA
     int64_t number_offset_ = 0;
     int64_t last_number_ = -1;
     std::atomic<int64_t> dropped_{0};
+    std::vector<uint8_t> scratch_;  // streaming thread: a YUY2 frame's RGB drawing
 };
 
 // The media type of a capability at a frame interval (0: the default).
-dshow::MediaType CameraMediaType(size_t mode, int64_t interval);
+dshow::MediaType CameraMediaType(const CameraMode& mode, int64_t interval);
 
 }  // namespace testcam

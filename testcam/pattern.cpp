@@ -270,4 +270,24 @@ bool ShowsTitle(const FrameView& f, std::string_view title, int tolerance) {
     return x1 > x0 && y1 > y0;
 }
 
+void PackYuy2(const FrameView& rgb32, uint8_t* yuy2) {
+    auto luma = [](const uint8_t* p) {
+        return static_cast<uint8_t>(16 + ((66 * p[2] + 129 * p[1] + 25 * p[0] + 128) >> 8));
+    };
+    for (int row = 0; row < rgb32.height; ++row) {
+        const int memory_row = rgb32.top_down ? row : rgb32.height - 1 - row;
+        const uint8_t* in = rgb32.pixels + static_cast<size_t>(memory_row) * rgb32.stride;
+        uint8_t* out = yuy2 + static_cast<size_t>(row) * rgb32.width * 2;
+        for (int x = 0; x + 1 < rgb32.width; x += 2, in += 8, out += 4) {
+            // Chroma of the pair's mean colour.
+            const int b = (in[0] + in[4] + 1) / 2, g = (in[1] + in[5] + 1) / 2,
+                      r = (in[2] + in[6] + 1) / 2;
+            out[0] = luma(in);
+            out[1] = static_cast<uint8_t>(128 + ((-38 * r - 74 * g + 112 * b + 128) >> 8));
+            out[2] = luma(in + 4);
+            out[3] = static_cast<uint8_t>(128 + ((112 * r - 94 * g - 18 * b + 128) >> 8));
+        }
+    }
+}
+
 }  // namespace testcam

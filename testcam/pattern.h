@@ -34,6 +34,11 @@ void DrawTestPattern(const FrameView& frame, uint32_t number, std::string_view c
 void DrawTestPattern(const FrameView& frame, uint32_t number, std::string_view caption,
                      std::string_view title);
 
+// Packs an RGB32 frame into YUY2 (Y0 U Y1 V per pixel pair, top row first,
+// BT.601 studio range), as a YUY2 camera delivers it. `yuy2` holds
+// width x height x 2 bytes; an odd last column is dropped.
+void PackYuy2(const FrameView& rgb32, uint8_t* yuy2);
+
 // Whether the frame's title line reads `title`: its plate matches the drawn
 // one within `tolerance` per colour channel (0 for uncompressed pictures).
 // It tells the routed input of the crossbar camera from a recording.

@@ -6,8 +6,11 @@ namespace testcam {
 
 TestCamera::TestCamera(IUnknown* outer) : TestCamera(outer, CLSID_TestCamera) {}
 
-TestCamera::TestCamera(IUnknown* outer, REFCLSID clsid)
+TestCamera::TestCamera(IUnknown* outer, REFCLSID clsid, std::span<const CameraMode> modes,
+                       size_t default_mode)
     : PushSource(outer, clsid),
+      modes_(modes),
+      default_mode_(default_mode),
       capture_(*this, L"Capture", PIN_CATEGORY_CAPTURE),
       preview_(*this, L"Preview", PIN_CATEGORY_PREVIEW) {
     AddPin(&capture_);
@@ -16,6 +19,9 @@ TestCamera::TestCamera(IUnknown* outer, REFCLSID clsid)
     QueryPerformanceCounter(&now);
     created_ = now.QuadPart;
 }
+
+Yuy2Camera::Yuy2Camera(IUnknown* outer)
+    : TestCamera(outer, CLSID_TestCameraYuy2, Yuy2CameraModes(), kDefaultYuy2Mode) {}
 
 int64_t TestCamera::PeriodsSinceCreated(int64_t period) const {
     LARGE_INTEGER now, frequency;

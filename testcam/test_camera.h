@@ -5,9 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <span>
 #include <string_view>
 
 #include "framework/push_source.h"
+#include "testcam/camera_modes.h"
 #include "testcam/camera_pin.h"
 #include "testcam/fault_switch.h"
 #include "testcam/pattern.h"
@@ -31,9 +33,13 @@ class TestCamera : public dshow::PushSource {
 
     CameraPin& capture() { return capture_; }
     CameraPin& preview() { return preview_; }
+    // What the pins offer, fixed for the camera's life.
+    std::span<const CameraMode> modes() const { return modes_; }
+    size_t default_mode() const { return default_mode_; }
 
   protected:
-    TestCamera(IUnknown* outer, REFCLSID clsid);
+    TestCamera(IUnknown* outer, REFCLSID clsid, std::span<const CameraMode> modes = CameraModes(),
+               size_t default_mode = kDefaultMode);
 
     // Starting (stopped to paused, paused to running) fails with kDeviceGone
     // while the fault switch is set. Stopping is never refused: a graph that
@@ -45,11 +51,21 @@ class TestCamera : public dshow::PushSource {
     // Posts EC_DEVICE_LOST once per loss: until a start succeeds again.
     void ReportLost();
 
+    // Before the pins, which read them as they are made.
+    std::span<const CameraMode> modes_;
+    size_t default_mode_;
     CameraPin capture_;
     CameraPin preview_;
     FaultSwitch fault_;
     std::atomic<bool> lost_{false};
     int64_t created_ = 0;  // performance counter
+};
+
+// "Test Camera (YUY2)": the same picture in YUY2 only, a format that a
+// filter taking only RGB refuses.
+class Yuy2Camera final : public TestCamera {
+  public:
+    explicit Yuy2Camera(IUnknown* outer);
 };
 
 }  // namespace testcam

@@ -13,6 +13,10 @@ inline constexpr CLSID CLSID_TestCamera = {
 // {39331074-C9D0-474C-B069-436019AB0844}
 inline constexpr CLSID CLSID_TestCameraCrossbar = {
     0x39331074, 0xc9d0, 0x474c, {0xb0, 0x69, 0x43, 0x60, 0x19, 0xab, 0x08, 0x44}};
+// The third form: the camera in YUY2 only.
+// {39331074-C9D0-474C-B069-436019AB0846}
+inline constexpr CLSID CLSID_TestCameraYuy2 = {
+    0x39331074, 0xc9d0, 0x474c, {0xb0, 0x69, 0x43, 0x60, 0x19, 0xab, 0x08, 0x46}};
 // The crossbar that the second form brings into its graph.
 // {39331074-C9D0-474C-B069-436019AB0845}
 inline constexpr CLSID CLSID_TestCrossbar = {
@@ -23,6 +27,7 @@ inline constexpr CLSID CLSID_TestCrossbar = {
 inline constexpr const wchar_t* kTestCameraName = L"Test Camera";
 inline constexpr const wchar_t* kCrossbarCameraName = L"Test Camera (Crossbar)";
 inline constexpr const wchar_t* kCrossbarName = L"Test Crossbar";
+inline constexpr const wchar_t* kYuy2CameraName = L"Test Camera (YUY2)";
 
 // "DevicePath" of each device's property bag, as a recorder shows it in
 // "FriendlyName(DevicePath)"; distinct, in the form real device paths take.
@@ -30,6 +35,8 @@ inline constexpr const char* kTestCameraPath =
     "\\\\?\\root#testcam#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
 inline constexpr const char* kCrossbarCameraPath =
     "\\\\?\\root#testcam#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+inline constexpr const char* kYuy2CameraPath =
+    "\\\\?\\root#testcam#0002#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
 
 // The fault switch: a manual-reset event of this name; see fault_switch.h.
 inline constexpr const char* kFaultEventName = "TestCameraFault";

@@ -50,7 +50,13 @@ TEST(CameraModes, AcceptsTheRatesBetween15And30) {
 TEST(CameraModes, RefusesWhatTheCameraCannotDeliver) {
     EXPECT_EQ(Check(Block(800, 600, 32, 0), 32), FormatProblem::kUnknownSize);
     EXPECT_EQ(Check(Block(640, 480, 16, 0), 0), FormatProblem::kNotRgb);
-    EXPECT_EQ(Check(Block(640, 480, 16, 0, 0x32595559, 614400), 0), FormatProblem::kNotRgb);
+    // YUY2 only from the YUY2 camera, and only with room for the whole frame.
+    auto yuy2 = Block(640, 480, 16, 0, kFourccYuy2, 614400);
+    EXPECT_EQ(Check(yuy2, 16), FormatProblem::kUnknownSize);
+    EXPECT_EQ(CheckFormat(Yuy2CameraModes(), yuy2.data(), yuy2.size(), 16), FormatProblem::kNone);
+    auto short_yuy2 = Block(640, 480, 16, 0, kFourccYuy2, 614398);
+    EXPECT_EQ(CheckFormat(Yuy2CameraModes(), short_yuy2.data(), short_yuy2.size(), 16),
+              FormatProblem::kNotRgb);
     EXPECT_EQ(Check(Block(640, 480, 32, 0), 24), FormatProblem::kBitCountMismatch);
     EXPECT_EQ(Check(Block(640, -480, 32, 0), 32), FormatProblem::kTopDown);
     // Which blocks the parser refuses is the framework's video format test.

@@ -24,6 +24,7 @@ TEST(CameraRegistration, AddsExactlyItsKeysAndRemovesExactlyThem) {
     const std::string camera = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCamera);
     const std::string xcamera = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCameraCrossbar);
     const std::string xbar = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCrossbar);
+    const std::string ycamera = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCameraYuy2);
     const std::string category = "CLSID\\" + dshow::GuidText(CLSID_VideoInputDeviceCategory);
     const std::string instances = category + "\\Instance\\";
 
@@ -37,6 +38,9 @@ TEST(CameraRegistration, AddsExactlyItsKeysAndRemovesExactlyThem) {
         xcamera,
         xcamera + "\\InprocServer32",
         instances + dshow::GuidText(testcam::CLSID_TestCameraCrossbar),
+        ycamera,
+        ycamera + "\\InprocServer32",
+        instances + dshow::GuidText(testcam::CLSID_TestCameraYuy2),
         xbar,
         xbar + "\\InprocServer32"};
     // The category's own keys are new only in a prefix that had no such device.

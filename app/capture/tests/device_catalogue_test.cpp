@@ -27,6 +27,7 @@ namespace {
 const std::string kPlainName = std::string("Test Camera(") + testcam::kTestCameraPath + ")";
 const std::string kCrossbarName =
     std::string("Test Camera (Crossbar)(") + testcam::kCrossbarCameraPath + ")";
+const std::string kYuy2Name = std::string("Test Camera (YUY2)(") + testcam::kYuy2CameraPath + ")";
 
 // testcam.dll beside the test, registered in this run's prefix.
 class Cameras : public ::testing::Test {
@@ -79,7 +80,7 @@ TEST_F(Cameras, DevicesAreListedAndMatchedByDisplayName) {
     Save(gSettings.tvVideoDevice, sizeof(gSettings.tvVideoDevice), shouted);
     gSettings.resolution = 3;
     OpenCaptureDevices();
-    EXPECT_EQ(ListedVideoDevices(), (std::set<std::string>{kPlainName, kCrossbarName}));
+    EXPECT_EQ(ListedVideoDevices(), (std::set<std::string>{kPlainName, kCrossbarName, kYuy2Name}));
     ASSERT_NE(VideoCaptureFilter(), nullptr) << "a name differing only in case still matches";
     EXPECT_EQ(RouteCount(), 0) << "the plain camera has no crossbar";
 
@@ -168,6 +169,34 @@ TEST_F(Cameras, CompressorsAreListedAndARefusingOneStillRecords) {
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
     FindClose(find);
     EXPECT_GT(found.nFileSizeLow, 100000u) << found.cFileName;
+}
+
+// A camera whose picture the overlay refuses (YUY2) records without it, and
+// a second start, as a retry makes, leaves no overlay behind in the graph.
+TEST_F(Cameras, AnOverlayThatRefusesThePictureIsLeftOutAndRecordingGoesOn) {
+    ASSERT_EQ(testsupport::Regsvr32("orvant.dll", "/s"), 0);
+    testsupport::TempDir folder;
+    Save(gSettings.capFilename, sizeof(gSettings.capFilename), folder.path() + "Capture");
+    Save(gSettings.tvVideoDevice, sizeof(gSettings.tvVideoDevice), kYuy2Name);
+    gSettings.capSeconds = 0;
+    gVidFlags |= kFlagOverlay;
+    for (const char* name : {"first.avi", "second.avi"}) {
+        std::string file = folder.path() + name;
+        ASSERT_EQ(StartRecording(std::wstring(file.begin(), file.end()), 0), 1) << name;
+        EXPECT_EQ(OverlayFilter(), nullptr);
+        FILTER_INFO info{};
+        ASSERT_EQ(VideoCaptureFilter()->QueryFilterInfo(&info), S_OK);
+        ComPtr<IFilterGraph> graph;
+        graph.Attach(info.pGraph);
+        ComPtr<IBaseFilter> overlay;
+        EXPECT_NE(graph->FindFilterByName(L"GPS Filter", &overlay), S_OK) << name;
+        Sleep(1500);
+        EXPECT_EQ(StopRecording(), 1);
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data)) << name;
+        EXPECT_GT(data.nFileSizeLow, 614400u) << name << ": more than one 640x480 frame";
+    }
+    testsupport::Regsvr32("orvant.dll", "/u /s");
 }
 
 }  // namespace
