@@ -71,18 +71,22 @@ check "the recorder ends normally" [ $? -eq 0 ]
 check "the new segment is readable" test "$(frames_of "$(avis "$cap" | head -1)")" -ge 1
 
 # 3. The archive folder cannot be made (its parent is a file): nothing is
-# lost, recording goes on.
+# lost, recording goes on, and the clip waits beside the recordings, left
+# alone by the file limit, until the folder can be made.
 cap=$work/noarchive
 : >"$work/not-a-folder"
-recorder_plant 1 "$(wine_path "$cap")\\Capture" 3 $((0x461)) Resolution2=1 \
+recorder_plant 1 "$(wine_path "$cap")\\Capture" 3 $((0x461)) Resolution2=1 FileLimit=2 \
     "Archive=$(wine_path "$work/not-a-folder")\\archive:"
 start_recorder
 check "two segments are written" wait_for 30 '[ "$(count "$cap")" -ge 2 ]'
-before=$(count "$cap")
 send Archive
 check "recording goes on after a failed archive" wait_for 20 newest_grows "$cap"
-check "no recording was lost ($before before, $(count "$cap") after)" \
-    test "$(count "$cap")" -ge "$before"
+sleep 10 # three more segments, while the file limit of 2 deletes the older ones
+rm "$work/not-a-folder"
+check "once the folder can be made, the clip arrives there" \
+    wait_for 20 '[ "$(count "$work/not-a-folder/archive")" = 1 ]'
+clip=$(avis "$work/not-a-folder/archive" | head -1)
+check "and it holds its frames ($(frames_of "$clip"))" test "$(frames_of "$clip")" -ge 1
 stop_recorder
 check "the recorder ends normally" [ $? -eq 0 ]
 
