@@ -229,17 +229,12 @@ TEST_F(CompressorGraph, PersistStreamSavesWhatItSaysAndRefusesDamage) {
     ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.cbSize.QuadPart, max.QuadPart);
 
-    // The round trip is the registration test's, through OLE's stream helpers.
-    // A stream cut short, or holding a quality beyond 100: refused, unchanged.
+    // The round trip is the registration test's, through OLE's stream helpers;
+    // a stream cut short is refused by the persist-stream base (the framework's
+    // transform test). A quality beyond 100: refused, unchanged.
     LARGE_INTEGER zero{};
-    ULARGE_INTEGER cut{};
-    cut.QuadPart = max.QuadPart - 1;
-    ASSERT_EQ(stream->SetSize(cut), S_OK);
-    ASSERT_EQ(stream->Seek(zero, STREAM_SEEK_SET, nullptr), S_OK);
-    EXPECT_TRUE(FAILED(persist->Load(stream.Get())));
     LARGE_INTEGER quality_at{};
     quality_at.QuadPart = static_cast<LONGLONG>(max.QuadPart - kPersistSize);
-    ASSERT_EQ(stream->SetSize(max), S_OK);
     ASSERT_EQ(stream->Seek(quality_at, STREAM_SEEK_SET, nullptr), S_OK);
     const BYTE bad[1] = {101};
     ASSERT_EQ(stream->Write(bad, 1, nullptr), S_OK);

@@ -78,25 +78,8 @@ TEST(Encoder, AVisibleRectangleOfABottomUpBitmapIsItsTopRows) {
     EXPECT_GE(test::Psnr(picture, d), 38.0);
 }
 
-TEST(Encoder, QualityTradesSizeForFidelity) {
-    auto layout = test::Parse(PixelFormat::kRgb24, test::ShapeFor(PixelFormat::kRgb24, 320, 240));
-    const Picture picture = test::TestPicture(320, 240);
-    const std::vector<uint8_t> frame = test::FillFrame(*layout, picture);
-    std::vector<uint8_t> out(MaxFrameBytes(320, 240));
-    FrameEncoder encoder;
-    size_t last_size = 0;
-    double last_psnr = 0;
-    for (int quality : {0, 30, 85, 100}) {
-        const size_t n = encoder.Encode(*layout, frame, {quality, Chroma::k420}, out);
-        ASSERT_GT(n, 0u) << quality;
-        const double psnr = test::Psnr(picture, test::DecodeJpeg(out.data(), n));
-        EXPECT_GT(n, last_size) << quality;
-        EXPECT_GT(psnr, last_psnr) << quality;
-        last_size = n;
-        last_psnr = psnr;
-    }
-}
-
+// That a lower quality makes smaller frames is the compressor filter test's,
+// through IAMVideoCompression.
 TEST(Encoder, GivesNoFrameForShortSamplesOrBuffersAndFitsWhatItCan) {
     auto layout = test::Parse(PixelFormat::kNv12, test::ShapeFor(PixelFormat::kNv12, 320, 240));
     const std::vector<uint8_t> frame = test::FillFrame(*layout, test::TestPicture(320, 240));

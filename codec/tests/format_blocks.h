@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/input_format.h"
+#include "framework/tests/video_info_block.h"
 
 namespace mjpeg::test {
 
@@ -42,22 +43,12 @@ inline BlockShape ShapeFor(PixelFormat f, int width, int height) {
 }
 
 inline std::vector<uint8_t> MakeBlock(const BlockShape& s) {
-    const size_t bitmap = s.info2 ? 72 : 48;
-    std::vector<uint8_t> b(bitmap + 40, 0);
-    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); };
-    for (int i = 0; i < 4; ++i)
-        put32(16 + 4 * i, static_cast<uint32_t>(s.target[i]));
-    std::memcpy(&b[40], &s.frame_time, 8);
+    fwtest::VideoInfoBlock b(s.width, s.height, s.bits, s.compression, s.info2);
+    b.ImageSize(s.image_size).FrameTime(s.frame_time);
+    b.Target(s.target[0], s.target[1], s.target[2], s.target[3]);
     if (s.info2)
-        put32(48, s.interlace);
-    put32(bitmap, 40);
-    put32(bitmap + 4, static_cast<uint32_t>(s.width));
-    put32(bitmap + 8, static_cast<uint32_t>(s.height));
-    b[bitmap + 12] = 1;
-    std::memcpy(&b[bitmap + 14], &s.bits, 2);
-    put32(bitmap + 16, s.compression);
-    put32(bitmap + 20, s.image_size);
-    return b;
+        b.Put(48, s.interlace);
+    return b.bytes;
 }
 
 inline std::optional<FrameLayout> Parse(PixelFormat f, const BlockShape& s) {

@@ -1,8 +1,10 @@
-// vistrel-mjpeg.dll registered with Wine's regsvr32: exactly its keys come
-// and go, the system device enumerator lists it in the video compressor
-// category (by the name a recorder stores) only while it is registered; its
-// page shows and applies the settings, which become the user's default; and
-// a compressor saved as a graph saves its filters keeps its settings.
+// vistrel-mjpeg.dll registered with Wine's regsvr32: the system device
+// enumerator lists it in the video compressor category (by the name a
+// recorder stores) only while it is registered; its page shows and applies
+// the settings, which become the user's default; and a compressor saved as a
+// graph saves its filters keeps its settings. That a server's keys come and
+// go exactly is the framework registration test's, over the same class table
+// code.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,7 +12,6 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,6 @@
 #include "codec/mjpeg_ids.h"
 #include "codec/page_resource.h"
 #include "framework/registration.h"
-#include "framework/tests/registry_snapshot.h"
 #include "framework/tests/test_filters.h"
 #include "tests/support/child_process.h"
 #include "tests/support/page_site.h"
@@ -39,23 +39,8 @@ bool Listed() {
 
 TEST(CompressorRegistration, ListedInTheCompressorCategoryExactlyWhileRegistered) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const std::string compressor = "CLSID\\" + dshow::GuidText(CLSID_MjpegCompressor);
-    const std::string page = "CLSID\\" + dshow::GuidText(CLSID_MjpegPropertyPage);
-    const std::string category = "CLSID\\" + dshow::GuidText(CLSID_VideoCompressorCategory);
     EXPECT_FALSE(Listed());
-
-    fwtest::RegistrySnapshot before = fwtest::TakeSnapshot(HKEY_CLASSES_ROOT);
     ASSERT_EQ(Regsvr32("/s"), 0);
-    fwtest::RegistryDiff diff = fwtest::Compare(before, fwtest::TakeSnapshot(HKEY_CLASSES_ROOT));
-    std::set<std::string> expected = {
-        compressor, compressor + "\\InprocServer32", page, page + "\\InprocServer32",
-        category + "\\Instance\\" + dshow::GuidText(CLSID_MjpegCompressor)};
-    for (const std::string& key : {category, category + "\\Instance"}) {
-        if (!before.count(key))
-            expected.insert(key);
-    }
-    EXPECT_EQ(diff.added, expected) << fwtest::Describe(diff);
-    EXPECT_TRUE(diff.removed.empty() && diff.changed.empty()) << fwtest::Describe(diff);
 
     ComPtr<IBaseFilter> filter;
     const std::vector<std::wstring> names =
@@ -69,8 +54,6 @@ TEST(CompressorRegistration, ListedInTheCompressorCategoryExactlyWhileRegistered
     filter.Reset();
 
     ASSERT_EQ(Regsvr32("/u /s"), 0);
-    fwtest::RegistryDiff left = fwtest::Compare(before, fwtest::TakeSnapshot(HKEY_CLASSES_ROOT));
-    EXPECT_TRUE(left.empty()) << fwtest::Describe(left);
     EXPECT_FALSE(Listed());
     CoUninitialize();
 }

@@ -21,7 +21,6 @@ class FakeRenderer : public TextRenderer {
         : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height, 0) {}
 
     SurfaceView surface() { return {pixels_.data(), width_, height_}; }
-    uint32_t at(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
 
     Extent Measure(const char* text, size_t length) override {
         int cx = 0;
@@ -29,10 +28,7 @@ class FakeRenderer : public TextRenderer {
             cx += CellOf(text[i]);
         return {cx, kHeight};
     }
-    void Fill(const Rect& r, uint32_t colour) override {
-        ++fills;
-        FillClipped(r, r, colour);
-    }
+    void Fill(const Rect& r, uint32_t colour) override { FillClipped(r, r, colour); }
     void Draw(const Rect& r, const char* text, size_t length, uint32_t colour) override {
         drawn.emplace_back(text, length);
         drawnRects.push_back(r);
@@ -47,7 +43,6 @@ class FakeRenderer : public TextRenderer {
     int spaceCell = kCell;
     std::vector<std::string> drawn;
     std::vector<Rect> drawnRects;
-    int fills = 0;
 
   private:
     int CellOf(char c) const { return c == ' ' ? spaceCell : kCell; }

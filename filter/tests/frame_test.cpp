@@ -6,47 +6,30 @@
 
 #include "filter/mirror_row.h"
 #include "filter/video_frame.h"
+#include "framework/tests/video_info_block.h"
 
 namespace orvant {
 namespace {
 
-// A video-info format block for width x height at `bits` per pixel.
-std::vector<uint8_t> VideoInfo(int32_t width, int32_t height, uint16_t bits, uint32_t sizeImage = 0,
-                               uint32_t compression = 0) {
-    std::vector<uint8_t> f(kVideoInfoSize, 0);
-    auto put32 = [&f](size_t at, uint32_t v) { std::memcpy(&f[at], &v, 4); };
-    put32(48, 40);
-    put32(52, static_cast<uint32_t>(width));
-    put32(56, static_cast<uint32_t>(height));
-    f[60] = 1;
-    std::memcpy(&f[62], &bits, 2);
-    put32(64, compression);
-    put32(68, sizeImage);
-    return f;
-}
+using fwtest::VideoInfoBlock;
 
 // Which blocks describe a frame at all (sizes, headers, image sizes) is the
 // framework's video format test; here what the overlay adds on top.
 TEST(VideoInfoFormat, TakesRgbOfTheSubtypesDepthAndTheTargetsWidth) {
     FrameGeometry g;
-    ASSERT_TRUE(ParseVideoInfo(VideoInfo(321, -240, 24), 24, g));
-    EXPECT_EQ(g.bytesPerPixel, 3);
-    EXPECT_EQ(g.stride, 964u);
+    ASSERT_TRUE(ParseVideoInfo(VideoInfoBlock(321, -240, 24).bytes, 24, g));
     EXPECT_TRUE(g.topDown);
-
     // A bitmap wider than its target rectangle: longer rows, narrower picture.
-    auto wide = VideoInfo(1024, 480, 32);
-    const int32_t target[4] = {0, 0, 640, 480};
-    std::memcpy(&wide[16], target, sizeof(target));
-    ASSERT_TRUE(ParseVideoInfo(wide, 32, g));
+    ASSERT_TRUE(ParseVideoInfo(VideoInfoBlock(1024, 480, 32).Target(0, 0, 640, 480).bytes, 32, g));
     EXPECT_EQ(g.width, 640);
     EXPECT_EQ(g.stride, 4096u);
-    EXPECT_TRUE(ParseVideoInfo(VideoInfo(16, 16, 32, 0, 3), 32, g)) << "bit fields, 32-bit";
+    EXPECT_EQ(g.bytesPerPixel, 4);
+    EXPECT_TRUE(ParseVideoInfo(VideoInfoBlock(16, 16, 32, 3).bytes, 32, g)) << "bit fields, 32-bit";
 
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32), 24, g)) << "bit count mismatch";
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 16), 16, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 24, 0, 3), 24, g));
-    EXPECT_FALSE(ParseVideoInfo(VideoInfo(640, 480, 32, 0, 0x32595559), 32, g)) << "YUY2";
+    EXPECT_FALSE(ParseVideoInfo(VideoInfoBlock(640, 480, 32).bytes, 24, g)) << "bit count mismatch";
+    EXPECT_FALSE(ParseVideoInfo(VideoInfoBlock(640, 480, 16).bytes, 16, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfoBlock(640, 480, 24, 3).bytes, 24, g));
+    EXPECT_FALSE(ParseVideoInfo(VideoInfoBlock(640, 480, 32, 0x32595559).bytes, 32, g)) << "YUY2";
 }
 
 // A frame whose every pixel holds its own coordinates: B = x, G = row in

@@ -124,19 +124,8 @@ TEST(DisplayItemText, GpsItemsNeedAValidFixExceptDirCourseAndSignal) {
     EXPECT_EQ(Text(kItemTime, s), "14:05:09.67");
 }
 
-TEST(DisplayItemText, AbsentRecordsGiveEmptyTexts) {
-    Records r = Representative();
-    ItemSources s = r.Sources();
-    s.gps = nullptr;
-    s.obd = nullptr;
-    s.custom = nullptr;
-    for (int item = 1; item < kDisplayItemCount; ++item) {
-        if (item == kItemTime || item == kItemDate || item == kItemDateTime)
-            continue;
-        EXPECT_EQ(Text(item, s), "") << item;
-    }
-}
-
+// Items whose record is absent draw nothing: the composition test's, and the
+// overlay filter test's through the pin.
 TEST(DisplayItemText, ExtremeRecordValuesStayInTheBuffer) {
     Records r = Representative();
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -183,9 +172,7 @@ TEST(CompassPoint, BoundariesAndWrapping) {
     EXPECT_STREQ(CompassPoint(11.25f), " N ");
     EXPECT_STREQ(CompassPoint(11.26f), "NNE");
     EXPECT_STREQ(CompassPoint(337.6f), "NNW");
-    EXPECT_STREQ(CompassPoint(359.9f), " N ");
     EXPECT_STREQ(CompassPoint(360.0f), " N ");
-    EXPECT_STREQ(CompassPoint(-11.0f), " N ");
     EXPECT_STREQ(CompassPoint(-12.0f), " N ") << "truncation toward zero";
     EXPECT_STREQ(CompassPoint(-34.0f), "NNW") << "a negative remainder wraps";
     EXPECT_STREQ(CompassPoint(720.0f + 90.0f), " E ");
@@ -210,12 +197,8 @@ TEST(TimeText, HundredthsAndSuffix) {
     EXPECT_STREQ(b, "14:05:09.67");
     MakeTimeText("2:05:09 PM", 678, b, sizeof(b));
     EXPECT_STREQ(b, "2:05:09.67 PM");
-    MakeTimeText("2:05:09 PM", 5, b, sizeof(b));
-    EXPECT_STREQ(b, "2:05:09.00 PM");
-    MakeTimeText("", 999, b, sizeof(b));
-    EXPECT_STREQ(b, ".99");
-    MakeTimeText(" PM", 0, b, sizeof(b));
-    EXPECT_STREQ(b, ".00 PM");
+    MakeTimeText("", 5, b, sizeof(b));
+    EXPECT_STREQ(b, ".00");
     const std::string longTime(60, '9');
     EXPECT_EQ(MakeTimeText(longTime.c_str(), 1234567, b, sizeof(b)), 26u)
         << "time text cut at 23 characters, then the hundredths";

@@ -31,7 +31,6 @@ class MemoryProfile : public ProfileStore {
         buffer[n] = '\0';
     }
     void WriteString(const char* section, const char* key, const char* value) override {
-        ++writes;
         Section& s = sections[section];
         for (auto& [k, v] : s) {
             if (k == key) {
@@ -56,7 +55,6 @@ class MemoryProfile : public ProfileStore {
     }
 
     std::map<std::string, Section> sections;
-    int writes = 0;
 };
 
 }  // namespace orvant::testing

@@ -101,13 +101,10 @@ TEST(PageFields, ColourValuesStayInTheirOwnByte) {
 
 TEST(PageFields, NumberReading) {
     EXPECT_EQ(ParseUnsignedField("255"), 255u);
-    EXPECT_EQ(ParseUnsignedField(""), 0u);
     EXPECT_EQ(ParseUnsignedField("12a"), 0u);
-    EXPECT_EQ(ParseUnsignedField("+3"), 0u);
     EXPECT_EQ(ParseUnsignedField("99999999999"), 0u);
 
     EXPECT_EQ(ParseDecimalField("  -42x"), -42);
-    EXPECT_EQ(ParseDecimalField("-"), 0);
     EXPECT_EQ(ParseDecimalField("999999999999999999999"), 2147483647);
     EXPECT_EQ(ParseDecimalField("-999999999999999999999"), -2147483647 - 1);
     // Kept in 16 bits: 70000 wraps like the record's field does.

@@ -132,20 +132,6 @@ TEST(ComObject, AggregatedObjectSharesTheOuterIdentityAndCount) {
     EXPECT_EQ(dshow::module::ObjectCount(), 0);
 }
 
-TEST(ComObject, NonDelegatingUnknownAnswersOnlyWhatTheObjectHas) {
-    Inner* inner = new Inner(nullptr);
-    ComPtr<IUnknown> unknown(inner->inner());
-    ComPtr<IPersist> persist;
-    EXPECT_EQ(unknown.As(&persist), S_OK);
-    ComPtr<IPersistStream> stream;
-    EXPECT_EQ(unknown.As(&stream), E_NOINTERFACE);
-    EXPECT_EQ(stream.Get(), nullptr);
-    EXPECT_EQ(unknown->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-    ComPtr<IUnknown> again;
-    ASSERT_EQ(persist.As(&again), S_OK);
-    EXPECT_EQ(again.Get(), unknown.Get());
-}
-
 TEST(ClassFactory, KeepsTheCreationContractOfCom) {
     ComPtr<IClassFactory> factory = FactoryFor(CLSID_Inner);
     Outer* outer = new Outer;

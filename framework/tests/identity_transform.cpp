@@ -58,12 +58,8 @@ HRESULT IdentityTransform::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_
 }
 
 HRESULT IdentityTransform::Transform(IMediaSample* in, IMediaSample* out) {
-    int index = frames++;
     if (FAILED(fail_with.load()))
         return fail_with.load();
-    int skip = skip_every.load();
-    if (skip > 0 && index % skip == 0)
-        return S_FALSE;
     BYTE* source = nullptr;
     BYTE* target = nullptr;
     if (FAILED(in->GetPointer(&source)) || FAILED(out->GetPointer(&target)))

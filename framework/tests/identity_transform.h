@@ -1,6 +1,6 @@
 // A small identity transform of the test tree on the framework's transform
 // base: RGB24/RGB32 in, the same type out, every frame copied unchanged. Its
-// knobs let tests skip or fail frames, and it counts what the base calls.
+// knobs let tests fail frames, and it counts what the base calls.
 #pragma once
 
 #include <atomic>
@@ -35,9 +35,7 @@ class IdentityTransform final : public dshow::TransformFilter, public dshow::Per
     HRESULT WriteToStream(IStream* stream) override;
     HRESULT ReadFromStream(IStream* stream) override;
 
-    std::atomic<int> skip_every{0};  // skip frames whose index is a multiple
     std::atomic<HRESULT> fail_with{S_OK};
-    std::atomic<int> frames{0};
     std::atomic<int> starts{0};
     std::atomic<int> stops{0};
     std::atomic<long> buffers_granted{0};

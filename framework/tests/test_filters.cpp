@@ -139,10 +139,6 @@ STDMETHODIMP SinkPin::BeginFlush() {
     return InputPin::BeginFlush();
 }
 
-STDMETHODIMP SinkPin::EndFlush() {
-    return InputPin::EndFlush();
-}
-
 TestSink::TestSink()
     : BaseFilter(nullptr, CLSID_TestSink),
       pin_(*this),

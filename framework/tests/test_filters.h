@@ -123,7 +123,6 @@ class SinkPin final : public dshow::InputPin {
     STDMETHODIMP Receive(IMediaSample* sample) override;
     STDMETHODIMP EndOfStream() override;
     STDMETHODIMP BeginFlush() override;
-    STDMETHODIMP EndFlush() override;
 
   private:
     TestSink& sink_;

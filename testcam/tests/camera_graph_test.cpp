@@ -1,7 +1,7 @@
 // The test camera in Wine's filter graph: its stream configuration and pin
 // properties, and real graphs (camera -> identity transform of the test tree
-// -> test sink, also through Wine's Smart Tee) that deliver frames of the
-// configured size, format and rate.
+// -> Wine's Smart Tee -> test sink) that deliver frames of the configured
+// size, format and rate.
 #include <gtest/gtest.h>
 
 #include "framework/media_type.h"
@@ -166,17 +166,11 @@ TEST_F(CameraTest, PinsAnswerTheirCategoryAndLiveTiming) {
                   S_OK);
         EXPECT_TRUE(IsEqualGUID(got, category));
         EXPECT_EQ(returned, sizeof(GUID));
-        DWORD support = 0;
-        EXPECT_EQ(props->QuerySupported(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, &support), S_OK);
-        EXPECT_EQ(support, static_cast<DWORD>(KSPROPERTY_SUPPORT_GET));
         EXPECT_EQ(
             props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &got, 4, &returned),
             E_UNEXPECTED);
         EXPECT_EQ(props->Get(PIN_CATEGORY_CAPTURE, 0, nullptr, 0, &got, sizeof(got), &returned),
                   E_PROP_SET_UNSUPPORTED);
-        EXPECT_EQ(
-            props->Set(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &got, sizeof(got)),
-            E_ACCESSDENIED);
     }
     auto push = As<IAMPushSource>(capture.Get(), IID_IAMPushSource);
     ASSERT_TRUE(push);
@@ -192,30 +186,11 @@ TEST_F(CameraTest, PinsAnswerTheirCategoryAndLiveTiming) {
 
 class CameraFormatTest : public CameraTest, public ::testing::WithParamInterface<Format> {};
 
-TEST_P(CameraFormatTest, DeliversFramesOfTheConfiguredFormat) {
+// Camera -> identity (where a recorder has its overlay) -> Smart Tee -> sink,
+// both previews on null renderers: frames of the configured format arrive and
+// the graph stops cleanly.
+TEST_P(CameraFormatTest, DeliversFramesOfTheConfiguredFormatThroughSmartTee) {
     const Format f = GetParam();
-    dshow::MediaType wanted = TypeOf(f);
-    ASSERT_EQ(config->SetFormat(&wanted), S_OK);
-
-    auto* identity = Add(new fwtest::IdentityTransform, L"identity");
-    fwtest::TestSink* sink = FrameSink(f);
-    ASSERT_EQ(ConnectThrough(capture.Get(), identity, &sink->pin()), S_OK);
-    EXPECT_TRUE(dshow::MediaTypesEqual(sink->pin().media_type(), wanted));
-
-    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));  // S_FALSE: a live source is still starting
-    ASSERT_TRUE(sink->WaitForSamples(8, 20000)) << sink->Samples().size() << " frames";
-    ASSERT_EQ(fwtest::CallWithin(15000, "Stop", [&] { return graph.control->Stop(); }), S_OK);
-    CheckFrames(FramesOf(*sink, f.width, f.height, f.bits), f);
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, CameraFormatTest,
-                         ::testing::Values(Format{320, 240, 24, 400000},      // 25
-                                           Format{640, 480, 32, 333667},      // 29.97
-                                           Format{1280, 720, 24, 666666},     // 15
-                                           Format{1920, 1080, 32, 333333}));  // 30
-
-TEST_F(CameraTest, RunsThroughSmartTeeAndStopsCleanly) {
-    const Format f{320, 240, 32, 333333};
     dshow::MediaType wanted = TypeOf(f);
     ASSERT_EQ(config->SetFormat(&wanted), S_OK);
     auto* identity = Add(new fwtest::IdentityTransform, L"identity");
@@ -232,25 +207,19 @@ TEST_F(CameraTest, RunsThroughSmartTeeAndStopsCleanly) {
     ASSERT_EQ(graph.Connect(tee_capture.Get(), &sink->pin()), S_OK);
     ASSERT_EQ(graph.Connect(tee_preview_pin.Get(), In(tee_preview.Get()).Get()), S_OK);
     ASSERT_EQ(graph.Connect(preview.Get(), In(camera_preview.Get()).Get()), S_OK);
-    EXPECT_GE(identity->buffers_granted, 2);
+    EXPECT_TRUE(dshow::MediaTypesEqual(sink->pin().media_type(), wanted));
 
-    // The numbers go on across a stop: the second run starts past the last
-    // number by at least the second it was stopped.
-    std::optional<uint32_t> last;
-    for (int run = 0; run < 2; ++run) {
-        sink->Clear();
-        ASSERT_TRUE(SUCCEEDED(graph.control->Run()));  // S_FALSE: a live source is still starting
-        ASSERT_TRUE(sink->WaitForSamples(10, 20000)) << "run " << run;
-        ASSERT_EQ(fwtest::CallWithin(15000, "Stop", [&] { return graph.control->Stop(); }), S_OK);
-        std::vector<Frame> frames = FramesOf(*sink, f.width, f.height, f.bits);
-        CheckFrames(frames, f);
-        if (last && frames[0].number) {
-            EXPECT_GE(*frames[0].number, *last + 30);
-        }
-        last = frames.back().number;
-        Sleep(1000);
-    }
+    ASSERT_TRUE(SUCCEEDED(graph.control->Run()));  // S_FALSE: a live source is still starting
+    ASSERT_TRUE(sink->WaitForSamples(8, 20000)) << sink->Samples().size() << " frames";
+    ASSERT_EQ(fwtest::CallWithin(15000, "Stop", [&] { return graph.control->Stop(); }), S_OK);
+    CheckFrames(FramesOf(*sink, f.width, f.height, f.bits), f);
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, CameraFormatTest,
+                         ::testing::Values(Format{320, 240, 24, 400000},      // 25
+                                           Format{640, 480, 32, 333667},      // 29.97
+                                           Format{1280, 720, 24, 666666},     // 15
+                                           Format{1920, 1080, 32, 333333}));  // 30
 
 TEST_F(CameraTest, SetFormatReconnectsAStoppedConnection) {
     ComPtr<IBaseFilter> sink = Add(Create(CLSID_NullRenderer), L"null");
