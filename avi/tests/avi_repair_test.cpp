@@ -149,10 +149,8 @@ TEST(AviRepair, AZeroHeaderNeedsTheFormatAndThenGetsOurs) {
     EXPECT_EQ(report.frames, 19u);
     EXPECT_TRUE(report.header_rebuilt);
     EXPECT_EQ(report.damaged_bytes, 32032u);
-
-    // --like: the formats of another file of the recording.
-    MemoryFile other(Write(formats, 3));
-    RepairAndCheck(bytes, formats, "like", avi::FormatsOf(other));
+    // The formats of another file of the recording (--like) are the repair
+    // tool test's.
 }
 
 TEST(AviRepair, DamagedIndexChunksAndHeaderFieldsLoseNoFrame) {

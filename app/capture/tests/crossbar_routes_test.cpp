@@ -192,9 +192,9 @@ TEST(CrossbarRoutes, NoCrossbarOrABrokenGraph) {
     EXPECT_EQ(FindCrossbarRoutes(view).size(), kMaxRoutes);
 }
 
-TEST(CrossbarRoutes, ConnectorNames) {
-    EXPECT_STREQ(PhysicalConnectorName(1), "Video Tuner");
-    EXPECT_STREQ(PhysicalConnectorName(0x1009), "Audio Decoder");
+// A connector type from a driver indexes the name tables: values past them
+// must name nothing, never read beyond.
+TEST(CrossbarRoutes, ConnectorNamesPastTheTables) {
     EXPECT_STREQ(PhysicalConnectorName(0), "Unknown");
     EXPECT_STREQ(PhysicalConnectorName(14), "Unknown");
     EXPECT_STREQ(PhysicalConnectorName(-1), "Unknown");

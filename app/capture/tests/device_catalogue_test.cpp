@@ -34,21 +34,10 @@ class Cameras : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        char path[MAX_PATH];
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::strcpy(std::strrchr(path, '\\') + 1, "testcam.dll");
-        module_ = LoadLibraryA(path);
-        ASSERT_NE(module_, nullptr);
-        auto reg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
-        ASSERT_NE(reg, nullptr);
-        ASSERT_EQ(reg(), S_OK);
+        ASSERT_EQ(testsupport::Regsvr32("testcam.dll", "/s"), 0);
     }
     static void TearDownTestSuite() {
-        auto unreg = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllUnregisterServer")));
-        if (unreg)
-            unreg();
+        testsupport::Regsvr32("testcam.dll", "/u /s");
         CoUninitialize();
     }
     void SetUp() override { gSettings = RecorderSettings{}; }
@@ -62,9 +51,7 @@ class Cameras : public ::testing::Test {
         std::strncpy(field, text.c_str(), size - 1);
         field[size - 1] = '\0';
     }
-    static HMODULE module_;
 };
-HMODULE Cameras::module_ = nullptr;
 
 std::set<std::string> ListedVideoDevices() {
     std::set<std::string> names;

@@ -86,16 +86,9 @@ class Object : public dshow::ComObject, public I {
 
 class DataReport final : public Object<ISensorDataReport> {
   public:
-    explicit DataReport(const sensortest::Sensor& values) : values_(values) {
-        GetSystemTime(&time_);
-    }
+    explicit DataReport(const sensortest::Sensor& values) : values_(values) {}
 
-    STDMETHODIMP GetTimestamp(SYSTEMTIME* time) override {
-        if (!time)
-            return E_POINTER;
-        *time = time_;
-        return S_OK;
-    }
+    STDMETHODIMP GetTimestamp(SYSTEMTIME*) override { return E_NOTIMPL; }
     STDMETHODIMP GetSensorValue(REFPROPERTYKEY key, PROPVARIANT* value) override;
     STDMETHODIMP GetSensorValues(IPortableDeviceKeyCollection*, IPortableDeviceValues**) override {
         return E_NOTIMPL;
@@ -103,7 +96,6 @@ class DataReport final : public Object<ISensorDataReport> {
 
   private:
     const sensortest::Sensor values_;
-    SYSTEMTIME time_;
 };
 
 STDMETHODIMP DataReport::GetSensorValue(REFPROPERTYKEY key, PROPVARIANT* value) {
@@ -163,13 +155,7 @@ class Sensor final : public Object<ISensor> {
             *report = made.Detach();
         return hr;
     }
-    STDMETHODIMP GetType(SENSOR_TYPE_ID* type) override {
-        if (!type)
-            return E_POINTER;
-        *type = kSensorTypeGps;
-        return S_OK;
-    }
-
+    STDMETHODIMP GetType(SENSOR_TYPE_ID*) override { return E_NOTIMPL; }
     STDMETHODIMP GetID(SENSOR_ID*) override { return E_NOTIMPL; }
     STDMETHODIMP GetCategory(SENSOR_CATEGORY_ID*) override { return E_NOTIMPL; }
     STDMETHODIMP GetFriendlyName(BSTR*) override { return E_NOTIMPL; }

@@ -173,23 +173,5 @@ TEST_F(RecordingFilesTest, SegmentNamesNeverRepeatWithinOneSecond) {
     EXPECT_FALSE(MakeSegmentFileName(next));  // would not fit a path
 }
 
-TEST(LocalSecondsClock, FollowsTheLocalDateAndTime) {
-    SYSTEMTIME st{};
-    GetLocalTime(&st);
-    FILETIME local{};
-    ASSERT_TRUE(SystemTimeToFileTime(&st, &local));
-    int64_t expected = static_cast<int64_t>(
-        ((uint64_t{local.dwHighDateTime} << 32) | local.dwLowDateTime) / kSecond);
-    int64_t now = LocalSeconds();
-    EXPECT_GE(now, expected);
-    EXPECT_LE(now, expected + 2);
-
-    BeginSegmentClock(60);
-    EXPECT_GE(SegmentStartTime(), now);
-    EXPECT_EQ(SegmentEndTime(), SegmentStartTime() + 60);
-    BeginSegmentClock(0);
-    EXPECT_EQ(SegmentEndTime(), 0);
-}
-
 }  // namespace
 }  // namespace vistrel

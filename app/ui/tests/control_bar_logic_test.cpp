@@ -7,20 +7,6 @@
 namespace vistrel {
 namespace {
 
-TEST(ControlBarPlacement, CoversTheWindowLessItsMargins) {
-    // Captionless: 4 pixels stand for the caption.
-    BarRect r = ControlBarRect(100, 50, 740, 530, false, 23);
-    EXPECT_EQ(r.x, 104);
-    EXPECT_EQ(r.y, 57);
-    EXPECT_EQ(r.width, 632);
-    EXPECT_EQ(r.height, 480 - 4 - 8);
-    BarRect captioned = ControlBarRect(-20, -10, 300, 230, true, 23);
-    EXPECT_EQ(captioned.x, -16);
-    EXPECT_EQ(captioned.y, -10 + 23 + 3);
-    EXPECT_EQ(captioned.width, 312);
-    EXPECT_EQ(captioned.height, 240 - 23 - 8);
-}
-
 TEST(ControlBarFade, InSettlesAt201AndOutDestroysFromWhereverItIs) {
     uint8_t opacity = kFadeStartOpacity;
     int applied = 0;
