@@ -70,12 +70,6 @@ TEST(TokenizeCommandText, KeepsOnlyTheFirst32Tokens) {
     tokens = Tokens(commas);
     ASSERT_EQ(tokens.size(), 32u);
     EXPECT_EQ(tokens.back(), "w 32");
-
-    std::string exact;
-    for (int i = 1; i <= 32; ++i)
-        exact += "e" + std::to_string(i) + " ";
-    EXPECT_EQ(Tokens(exact).size(), 32u);
-    EXPECT_EQ(Tokens(exact).back(), "e32");
 }
 
 TEST(TokenizeCommandText, ReusingTheArrayClearsEarlierTokens) {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <vector>
 
 namespace testsupport {
@@ -28,10 +28,6 @@ std::string UniqueTempName(const char* stem) {
     return name;
 }
 
-bool HasPathSeparator(const std::string& s) {
-    return s.find_first_of("\\/:") != std::string::npos;
-}
-
 }  // namespace
 
 ChildProcess::~ChildProcess() {
@@ -43,7 +39,7 @@ ChildProcess::~ChildProcess() {
 ChildProcess ChildProcess::Start(const std::string& program, const std::string& args) {
     ChildProcess child;
     std::string exe = program;
-    if (!HasPathSeparator(program)) {
+    if (program.find_first_of("\\/:") == std::string::npos) {  // a bare name: beside the test first
         std::string local = BinDir() + program;
         if (GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES)
             exe = local;
@@ -99,9 +95,7 @@ void ChildProcess::Terminate() {
 
 std::string ChildProcess::Output() const {
     std::ifstream in(output_path_, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 int RunToExit(const std::string& program, const std::string& args, DWORD ms, std::string* output) {

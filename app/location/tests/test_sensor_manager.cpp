@@ -16,7 +16,6 @@
 #include <cstring>
 #include <new>
 #include <utility>
-#include <vector>
 
 #include "app/location/tests/sensor_feed.h"
 #include "common/win_handle.h"
@@ -69,6 +68,12 @@ HRESULT Make(ComPtr<I>& out, Args&&... args) {
     return hr;
 }
 
+// A method the recorder never calls.
+#define NOT_USED(signature)           \
+    STDMETHODIMP signature override { \
+        return E_NOTIMPL;             \
+    }
+
 // An object of the DLL answering IUnknown and the one interface `I`.
 template <class I>
 class Object : public dshow::ComObject, public I {
@@ -88,11 +93,9 @@ class DataReport final : public Object<ISensorDataReport> {
   public:
     explicit DataReport(const sensortest::Sensor& values) : values_(values) {}
 
-    STDMETHODIMP GetTimestamp(SYSTEMTIME*) override { return E_NOTIMPL; }
+    NOT_USED(GetTimestamp(SYSTEMTIME*))
     STDMETHODIMP GetSensorValue(REFPROPERTYKEY key, PROPVARIANT* value) override;
-    STDMETHODIMP GetSensorValues(IPortableDeviceKeyCollection*, IPortableDeviceValues**) override {
-        return E_NOTIMPL;
-    }
+    NOT_USED(GetSensorValues(IPortableDeviceKeyCollection*, IPortableDeviceValues**))
 
   private:
     const sensortest::Sensor values_;
@@ -116,10 +119,7 @@ STDMETHODIMP DataReport::GetSensorValue(REFPROPERTYKEY key, PROPVARIANT* value) 
             return S_OK;
         case sensortest::Kind::kInt32:
             value->vt = VT_I4;
-            // Out of range (or not a number) reads as 0 rather than undefined.
-            value->lVal = v.number >= -2147483648.0 && v.number <= 2147483647.0
-                              ? static_cast<LONG>(v.number)
-                              : 0;
+            value->lVal = static_cast<LONG>(v.number);  // the tests write small counts only
             return S_OK;
         case sensortest::Kind::kBytes: {
             ULONG count = v.count < sensortest::kVectorBytes ? v.count : sensortest::kVectorBytes;
@@ -155,26 +155,20 @@ class Sensor final : public Object<ISensor> {
             *report = made.Detach();
         return hr;
     }
-    STDMETHODIMP GetType(SENSOR_TYPE_ID*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetID(SENSOR_ID*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetCategory(SENSOR_CATEGORY_ID*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetFriendlyName(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetProperty(REFPROPERTYKEY, PROPVARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetProperties(IPortableDeviceKeyCollection*, IPortableDeviceValues**) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetSupportedDataFields(IPortableDeviceKeyCollection**) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP SetProperties(IPortableDeviceValues*, IPortableDeviceValues**) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP SupportsDataField(REFPROPERTYKEY, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetState(SensorState*) override { return E_NOTIMPL; }
-    STDMETHODIMP SupportsEvent(REFGUID, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetEventInterest(GUID**, ULONG*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetEventInterest(GUID*, ULONG) override { return E_NOTIMPL; }
-    STDMETHODIMP SetEventSink(ISensorEvents*) override { return E_NOTIMPL; }
+    NOT_USED(GetType(SENSOR_TYPE_ID*))
+    NOT_USED(GetID(SENSOR_ID*))
+    NOT_USED(GetCategory(SENSOR_CATEGORY_ID*))
+    NOT_USED(GetFriendlyName(BSTR*))
+    NOT_USED(GetProperty(REFPROPERTYKEY, PROPVARIANT*))
+    NOT_USED(GetProperties(IPortableDeviceKeyCollection*, IPortableDeviceValues**))
+    NOT_USED(GetSupportedDataFields(IPortableDeviceKeyCollection**))
+    NOT_USED(SetProperties(IPortableDeviceValues*, IPortableDeviceValues**))
+    NOT_USED(SupportsDataField(REFPROPERTYKEY, VARIANT_BOOL*))
+    NOT_USED(GetState(SensorState*))
+    NOT_USED(SupportsEvent(REFGUID, VARIANT_BOOL*))
+    NOT_USED(GetEventInterest(GUID**, ULONG*))
+    NOT_USED(SetEventInterest(GUID*, ULONG))
+    NOT_USED(SetEventSink(ISensorEvents*))
 
   private:
     const ULONG index_;  // which sensor of the feed
@@ -182,32 +176,33 @@ class Sensor final : public Object<ISensor> {
 
 class SensorCollection final : public Object<ISensorCollection> {
   public:
-    explicit SensorCollection(std::vector<ComPtr<ISensor>> sensors)
-        : sensors_(std::move(sensors)) {}
+    explicit SensorCollection(ULONG count) : count_(count) {}
 
     STDMETHODIMP GetAt(ULONG index, ISensor** sensor) override {
         if (!sensor)
             return E_POINTER;
         *sensor = nullptr;
-        if (index >= sensors_.size())
+        if (index >= count_)
             return E_INVALIDARG;
-        *sensor = sensors_[index].Get();
-        (*sensor)->AddRef();
-        return S_OK;
+        ComPtr<ISensor> made;
+        HRESULT hr = Make<Sensor>(made, index);
+        if (SUCCEEDED(hr))
+            *sensor = made.Detach();
+        return hr;
     }
     STDMETHODIMP GetCount(ULONG* count) override {
         if (!count)
             return E_POINTER;
-        *count = static_cast<ULONG>(sensors_.size());
+        *count = count_;
         return S_OK;
     }
-    STDMETHODIMP Add(ISensor*) override { return E_NOTIMPL; }
-    STDMETHODIMP Remove(ISensor*) override { return E_NOTIMPL; }
-    STDMETHODIMP RemoveByID(REFSENSOR_ID) override { return E_NOTIMPL; }
-    STDMETHODIMP Clear() override { return E_NOTIMPL; }
+    NOT_USED(Add(ISensor*))
+    NOT_USED(Remove(ISensor*))
+    NOT_USED(RemoveByID(REFSENSOR_ID))
+    NOT_USED(Clear())
 
   private:
-    const std::vector<ComPtr<ISensor>> sensors_;
+    const ULONG count_;
 };
 
 class SensorManager final : public Object<ISensorManager> {
@@ -221,27 +216,17 @@ class SensorManager final : public Object<ISensorManager> {
         sensortest::Feed feed;
         if (!IsEqualGUID(type, kSensorTypeGps) || !ReadFeed(&feed) || SensorCount(feed) == 0)
             return kNotFound;
-        std::vector<ComPtr<ISensor>> sensors(SensorCount(feed));
-        for (ULONG i = 0; i < sensors.size(); ++i) {
-            HRESULT hr = Make<Sensor>(sensors[i], i);
-            if (FAILED(hr))
-                return hr;
-        }
         ComPtr<ISensorCollection> collection;
-        HRESULT hr = Make<SensorCollection>(collection, std::move(sensors));
+        HRESULT hr = Make<SensorCollection>(collection, SensorCount(feed));
         if (SUCCEEDED(hr))
             *found = collection.Detach();
         return hr;
     }
 
-    STDMETHODIMP GetSensorsByCategory(REFSENSOR_CATEGORY_ID, ISensorCollection**) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetSensorByID(REFSENSOR_ID, ISensor**) override { return E_NOTIMPL; }
-    STDMETHODIMP SetEventSink(ISensorManagerEvents*) override { return E_NOTIMPL; }
-    STDMETHODIMP RequestPermissions(HWND, ISensorCollection*, WINBOOL) override {
-        return E_NOTIMPL;
-    }
+    NOT_USED(GetSensorsByCategory(REFSENSOR_CATEGORY_ID, ISensorCollection**))
+    NOT_USED(GetSensorByID(REFSENSOR_ID, ISensor**))
+    NOT_USED(SetEventSink(ISensorManagerEvents*))
+    NOT_USED(RequestPermissions(HWND, ISensorCollection*, WINBOOL))
 };
 
 const dshow::FactoryEntry kClasses[] = {

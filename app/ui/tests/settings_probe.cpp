@@ -105,12 +105,6 @@ void ListCombo(HWND dialog, int id) {
     }
 }
 
-void ListEdit(HWND dialog, int id) {
-    char text[512] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    std::printf("edit %d %s\n", id, text);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,8 +125,10 @@ int main(int argc, char** argv) {
     if (command == "list") {
         for (int id : {1015, 1017, 1006, 1016, 1007, 106, 1013})
             ListCombo(dialog, id);
+        char text[512];
         for (int id : {1000, 1001, 1021, 1023, 1024})
-            ListEdit(dialog, id);
+            std::printf("edit %d %s\n", id,
+                        GetDlgItemTextA(dialog, id, text, sizeof text) ? text : "");
         for (int id : {40004, 1020, 1028, 1022, 1025, 40002, 40001})
             std::printf("check %d %u\n", id, IsDlgButtonChecked(dialog, id));
         RECT r;
