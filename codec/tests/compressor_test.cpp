@@ -54,7 +54,6 @@ class CompressorGraph : public fwtest::GraphTest {
         sink = Add(new TestSink, L"sink");
         sink->keep_bytes = 4u << 20;
     }
-    ComPtr<IBaseFilter> Compressor() { return compressor; }
     // Source -> compressor -> sink with this input type; the connection's result.
     HRESULT Build(const dshow::MediaType& type) {
         source = Add(new TestSource({type}, 3), L"source");
@@ -160,7 +159,7 @@ TEST_F(CompressorGraph, QualityAnswersOnTheFilterAndItsPinAndReachesTheFrames) {
     const test::BlockShape shape = test::ShapeFor(PixelFormat::kRgb24, kW, kH);
     ASSERT_EQ(Build(TypeOf(PixelFormat::kRgb24, shape)), S_OK);
     ComPtr<IAMVideoCompression> on_filter, on_pin;
-    ASSERT_EQ(Compressor().As(&on_filter), S_OK);
+    ASSERT_EQ(compressor->QueryInterface(IID_PPV_ARGS(&on_filter)), S_OK);
     ASSERT_EQ(compressor->output().QueryInterface(IID_PPV_ARGS(&on_pin)), S_OK);
     // The pin's interface is the pin's: it leads back to the pin.
     ComPtr<IPin> pin;
@@ -215,7 +214,7 @@ TEST_F(CompressorGraph, QualityAnswersOnTheFilterAndItsPinAndReachesTheFrames) {
 
 TEST_F(CompressorGraph, PersistStreamSavesWhatItSaysAndRefusesDamage) {
     ComPtr<IPersistStream> persist;
-    ASSERT_EQ(Compressor().As(&persist), S_OK);
+    ASSERT_EQ(compressor->QueryInterface(IID_PPV_ARGS(&persist)), S_OK);
     EXPECT_EQ(persist->IsDirty(), S_FALSE) << "a new filter has nothing unsaved";
     compressor->ChangeSettings({42, Chroma::k422});
     EXPECT_EQ(persist->IsDirty(), S_OK);

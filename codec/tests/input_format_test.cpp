@@ -80,7 +80,6 @@ TEST(InputFormat, RefusesSubtypesTheHeaderContradictsAndSizesBeyondReason) {
     auto refused = [](PixelFormat f, BlockShape s) { return !Parse(f, s); };
     // Header disagreeing with the subtype.
     EXPECT_TRUE(refused(PixelFormat::kRgb24, ShapeFor(PixelFormat::kRgb32, 64, 48)));
-    EXPECT_TRUE(refused(PixelFormat::kYuy2, ShapeFor(PixelFormat::kNv12, 64, 48)));
     EXPECT_TRUE(refused(PixelFormat::kI420, ShapeFor(PixelFormat::kNv12, 64, 48)));
     BlockShape bitfields = ShapeFor(PixelFormat::kRgb32, 64, 48);
     bitfields.compression = 3;

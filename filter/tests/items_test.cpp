@@ -107,7 +107,6 @@ TEST(DisplayItemText, EveryItemForRepresentativeRecords) {
     }
     EXPECT_EQ(Text(kItemDirCourse, s, 4), "90.0\xB0  E ");
     EXPECT_EQ(Text(31, s), "");
-    EXPECT_EQ(Text(255, s), "");
     EXPECT_STREQ(DisplayItemName(31), "");
     EXPECT_EQ(RequestBits(31), 0u);
 }
@@ -145,13 +144,6 @@ TEST(DisplayItemText, ExtremeRecordValuesStayInTheBuffer) {
             EXPECT_LT(Text(item, s).size(), 128u);
         }
     }
-    r.gps.Latitude = nan;
-    EXPECT_EQ(Text(kItemLatitude, r.Sources()), "");
-    r.gps.Longitude = 1e10f;
-    EXPECT_EQ(Text(kItemLongitude, r.Sources()), "");
-    r.gps.Heading = nan;
-    EXPECT_EQ(Text(kItemDirection, r.Sources()), "");
-
     std::memset(r.custom, 'Q', sizeof(r.custom));  // written without a terminator
     EXPECT_EQ(Text(kItemCustom, r.Sources()), std::string(64, 'Q'));
     for (auto& v : r.obd.PidValues)

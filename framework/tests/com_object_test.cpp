@@ -64,28 +64,19 @@ const dshow::FactoryEntry kTable[] = {
 
 // An outer object that holds the inner one's non-delegating unknown and
 // exposes its IPersist as its own.
-class Outer final : public dshow::ComObject, public IPersistStream {
+class Outer final : public dshow::ComObject {
   public:
     Outer() : ComObject(nullptr) {}
     HRESULT Aggregate(IClassFactory* factory) {
         return factory->CreateInstance(owner(), IID_IUnknown, reinterpret_cast<void**>(&inner_));
     }
-    DSHOW_DELEGATING_UNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** out) override {
         if (!out)
             return E_POINTER;
         if (IsEqualIID(iid, IID_IPersist) && inner_)
             return inner_->QueryInterface(iid, out);
-        if (IsEqualIID(iid, IID_IPersistStream)) {
-            return dshow::GetInterface(static_cast<IPersistStream*>(this), out);
-        }
         return ComObject::NonDelegatingQueryInterface(iid, out);
     }
-    STDMETHODIMP GetClassID(CLSID*) override { return E_NOTIMPL; }
-    STDMETHODIMP IsDirty() override { return S_FALSE; }
-    STDMETHODIMP Load(IStream*) override { return E_NOTIMPL; }
-    STDMETHODIMP Save(IStream*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
 
   private:
     ~Outer() override {
@@ -119,8 +110,6 @@ TEST(ComObject, AggregatedObjectSharesTheOuterIdentityAndCount) {
         ComPtr<IUnknown> identity;
         ASSERT_EQ(persist.As(&identity), S_OK);
         EXPECT_EQ(identity.Get(), outer_unknown.Get());
-        ComPtr<IPersistStream> stream;
-        EXPECT_EQ(persist.As(&stream), S_OK);
 
         // References through the inner interface count on the outer object.
         ULONG outer_refs = outer_unknown->AddRef();

@@ -9,6 +9,7 @@
 
 #include "framework/com_object.h"
 #include "framework/media_type.h"
+#include "framework/tests/test_filters.h"
 
 namespace dshow {
 namespace {
@@ -26,18 +27,8 @@ class Counted final : public IUnknown {
 };
 
 MediaType Rgb(int width, int height, int bits) {
-    MediaType mt;
-    mt.majortype = MEDIATYPE_Video;
-    mt.subtype = bits == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB32;
-    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(
-        mt.AllocateFormat(FORMAT_VideoInfo, sizeof(VIDEOINFOHEADER)));
-    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih->bmiHeader.biWidth = width;
-    vih->bmiHeader.biHeight = height;
-    vih->bmiHeader.biPlanes = 1;
-    vih->bmiHeader.biBitCount = static_cast<WORD>(bits);
-    mt.lSampleSize = width * height * bits / 8;
-    return mt;
+    return fwtest::VideoType(bits == 24 ? MEDIASUBTYPE_RGB24 : MEDIASUBTYPE_RGB32, width, height,
+                             bits);
 }
 
 TEST(MediaType, CopiesAreDeepAndFreeingReleasesEverything) {
@@ -72,7 +63,7 @@ TEST(MediaType, EqualityLooksAtTypesAndTheWholeFormatBlock) {
     MediaType a = Rgb(320, 240, 32);
     MediaType b(a);
     b.lSampleSize = 1;  // not part of the equality
-    b.bFixedSizeSamples = TRUE;
+    b.bFixedSizeSamples = FALSE;
     EXPECT_TRUE(MediaTypesEqual(a, b));
 
     MediaType other_subtype(a);

@@ -13,21 +13,12 @@ FormatProblem Check(const VideoInfoBlock& b, uint16_t subtype_bits) {
     return CheckFormat(b.bytes.data(), b.bytes.size(), subtype_bits);
 }
 
-TEST(CameraModes, AnOfferedSizeNamesItsMode) {
-    const CameraMode* mode = nullptr;
-    const VideoInfoBlock b(1920, 1080, 24);
-    ASSERT_EQ(CheckFormat(b.bytes.data(), b.bytes.size(), 24, &mode), FormatProblem::kNone);
-    EXPECT_EQ(mode->width, 1920);
-    EXPECT_EQ(mode->bit_count, 24);
-}
-
 TEST(CameraModes, AcceptsTheRatesBetween15And30) {
     // 1e7 / rate, truncated as applications compute it, and rounded.
     for (int64_t t : {666666, 666667, 333667, 333333, 0})
         EXPECT_TRUE(IsAcceptedInterval(t)) << t;
     for (int64_t t : {1000000, 333331, 666668, -1})
         EXPECT_FALSE(IsAcceptedInterval(t)) << t;
-    EXPECT_EQ(EffectiveInterval(0), kDefaultFrameInterval);
     EXPECT_EQ(Check(VideoInfoBlock(640, 480, 32).FrameTime(1000000), 32),
               FormatProblem::kBadInterval);
 }

@@ -21,28 +21,19 @@ int Regsvr32(const std::string& options) {
 }
 
 TEST(CameraRegistration, AddsExactlyItsKeysAndRemovesExactlyThem) {
-    const std::string camera = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCamera);
-    const std::string xcamera = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCameraCrossbar);
-    const std::string xbar = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCrossbar);
-    const std::string ycamera = "CLSID\\" + dshow::GuidText(testcam::CLSID_TestCameraYuy2);
     const std::string category = "CLSID\\" + dshow::GuidText(CLSID_VideoInputDeviceCategory);
-    const std::string instances = category + "\\Instance\\";
-
     fwtest::RegistrySnapshot before = fwtest::TakeSnapshot(HKEY_CLASSES_ROOT);
     ASSERT_EQ(Regsvr32("/s"), 0);
     fwtest::RegistryDiff diff = fwtest::Compare(before, fwtest::TakeSnapshot(HKEY_CLASSES_ROOT));
-    std::set<std::string> expected = {
-        camera,
-        camera + "\\InprocServer32",
-        instances + dshow::GuidText(testcam::CLSID_TestCamera),
-        xcamera,
-        xcamera + "\\InprocServer32",
-        instances + dshow::GuidText(testcam::CLSID_TestCameraCrossbar),
-        ycamera,
-        ycamera + "\\InprocServer32",
-        instances + dshow::GuidText(testcam::CLSID_TestCameraYuy2),
-        xbar,
-        xbar + "\\InprocServer32"};
+    // Each class's keys; a camera's also its device instance.
+    std::set<std::string> expected;
+    for (const CLSID* clsid : {&testcam::CLSID_TestCamera, &testcam::CLSID_TestCameraCrossbar,
+                               &testcam::CLSID_TestCameraYuy2, &testcam::CLSID_TestCrossbar}) {
+        const std::string key = "CLSID\\" + dshow::GuidText(*clsid);
+        expected.insert({key, key + "\\InprocServer32"});
+        if (clsid != &testcam::CLSID_TestCrossbar)
+            expected.insert(category + "\\Instance\\" + dshow::GuidText(*clsid));
+    }
     // The category's own keys are new only in a prefix that had no such device.
     for (const std::string& key : {category, category + "\\Instance"}) {
         if (!before.count(key))

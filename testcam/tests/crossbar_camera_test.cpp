@@ -125,8 +125,6 @@ TEST_F(CrossbarCameraTest, CrossbarAnswersItsContractThroughCom) {
     ASSERT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
     EXPECT_EQ(routed, 0);  // the tuner at start
     EXPECT_EQ(crossbar->Route(0, 2), S_OK);
-    EXPECT_EQ(crossbar->Route(0, 4), S_FALSE);  // audio to video: refused, unchanged
-    EXPECT_EQ(crossbar->Route(0, 5), E_INVALIDARG);
     ASSERT_EQ(crossbar->get_IsRoutedTo(0, &routed), S_OK);
     EXPECT_EQ(routed, 2);
     EXPECT_EQ(crossbar->Route(0, -1), S_OK);

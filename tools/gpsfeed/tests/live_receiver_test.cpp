@@ -89,9 +89,6 @@ TEST(LiveReceiver, FindsTheReceiversRateAndPublishesItsFix) {
         EXPECT_EQ(run.rx.baud(), baud);
         EXPECT_EQ(run.line.portBaud_, baud);
         EXPECT_EQ(run.record.FixValid, 1) << baud;
-        EXPECT_EQ(run.record.FixState, telemetry::kFix3D);
-        EXPECT_EQ(run.record.SatellitesUsed, 7);
-        EXPECT_FLOAT_EQ(run.record.HorizontalDop, 1.2f);
         // The rate is kept once found, however long the receiver talks.
         run.For(20000);
         EXPECT_EQ(run.line.portBaud_, baud);

@@ -32,9 +32,6 @@ TEST(TripComputer, DistanceFromSpeedOverTimeWithoutBridgingGaps) {
     EXPECT_NEAR(trip.tripMiles(), 1.5 * kMilesPerKm + 90.0 / 3600 * kMilesPerKm, 1e-6);
 
     telemetry::ObdSharedRecord r{};
-    trip.Write(r);
-    EXPECT_EQ(r.Odometer, static_cast<uint32_t>(trip.odometerMiles() * 1000 + 0.5));
-    EXPECT_EQ(r.TripDistance, static_cast<uint32_t>(trip.tripMiles() * 1000 + 0.5));
     TripComputer worn(4294967.0);  // the record's limit is kept, not wrapped
     Drive(worn, 200, 50, 0, 600000);
     worn.Write(r);

@@ -31,7 +31,6 @@ TEST(RepairArguments, AcceptsFilesAndOneFormatSource) {
                                                 {"a.avi", "--like", "b", "--format", "1x1,24,30"},
                                                 {"a.avi", "--format", "640x480,16,30"},
                                                 {"a.avi", "--format", "640x480,24"},
-                                                {"a.avi", "--format", "640x480,24,30x"},
                                                 {"a.avi", "--fast"}}) {
         EXPECT_EQ(Parse(bad).status, Arguments::Status::kBad) << bad.size();
     }
