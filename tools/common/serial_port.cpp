@@ -22,6 +22,29 @@ std::string SerialPath(std::string_view port) {
     return std::string(kDevicePrefix) + "COM" + std::to_string(*number);
 }
 
+bool ReadPortOption(const char* tool, std::string_view text, std::string& port) {
+    if (SerialPath(text).empty()) {
+        UsageError(tool, "--port: not a COM port: '" + std::string(text) + "'");
+        return false;
+    }
+    port = std::string(text);
+    return true;
+}
+
+bool ReadBaudOption(const char* tool, std::string_view text, int& baud) {
+    if (text == "auto") {
+        baud = 0;
+        return true;
+    }
+    auto n = ParseInteger(text, 300, 921600);
+    if (!n) {
+        UsageError(tool, "--baud: not a rate: '" + std::string(text) + "'");
+        return false;
+    }
+    baud = static_cast<int>(*n);
+    return true;
+}
+
 bool SerialPort::Open(const std::string& path) {
     handle_.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               0, nullptr));

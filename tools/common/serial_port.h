@@ -15,6 +15,11 @@ namespace tools {
 // empty when the text names no COM port.
 std::string SerialPath(std::string_view port);
 
+// The feeds' --port and --baud values. False once the usage error is
+// printed; "auto" sets the rate to 0, which means searching for it.
+bool ReadPortOption(const char* tool, std::string_view text, std::string& port);
+bool ReadBaudOption(const char* tool, std::string_view text, int& baud);
+
 class SerialPort {
   public:
     // Opens and configures the port; false with GetLastError() set on failure.

@@ -11,6 +11,7 @@
 #include "tools/common/args.h"
 #include "tools/common/console.h"
 #include "tools/common/serial_link.h"
+#include "tools/common/serial_port.h"
 #include "tools/gpsfeed/fix_record.h"
 #include "tools/gpsfeed/live_receiver.h"
 #include "tools/gpsfeed/nmea.h"
@@ -99,24 +100,13 @@ int ParseOptions(int argc, char** argv, Options& o) {
             ++sources;
         } else if (opt == "--port") {
             auto v = need("a port such as COM3");
-            if (!v)
+            if (!v || !tools::ReadPortOption(kTool, *v, o.port))
                 return 2;
-            if (tools::SerialPath(*v).empty())
-                return tools::UsageError(kTool,
-                                         "--port: not a COM port: '" + std::string(*v) + "'");
-            o.port = std::string(*v);
             ++sources;
         } else if (opt == "--baud") {
             auto v = need("a rate or auto");
-            if (!v)
+            if (!v || !tools::ReadBaudOption(kTool, *v, o.baud))
                 return 2;
-            if (*v != "auto") {
-                auto n = tools::ParseInteger(*v, 300, 921600);
-                if (!n)
-                    return tools::UsageError(kTool,
-                                             "--baud: not a rate: '" + std::string(*v) + "'");
-                o.baud = static_cast<int>(*n);
-            }
         } else if (opt == "--rate") {
             if (!number("a rate from 0.1 to 100", 0.1, 100, o.rate))
                 return 2;

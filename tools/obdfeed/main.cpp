@@ -16,6 +16,7 @@
 #include "tools/common/args.h"
 #include "tools/common/console.h"
 #include "tools/common/serial_link.h"
+#include "tools/common/serial_port.h"
 #include "tools/obdfeed/drive_sim.h"
 #include "tools/obdfeed/elm327.h"
 #include "tools/obdfeed/trip_computer.h"
@@ -88,23 +89,12 @@ int ParseOptions(int argc, char** argv, Options& o) {
             return 0;
         } else if (opt == "--port") {
             auto v = value("a port such as COM3");
-            if (!v)
+            if (!v || !tools::ReadPortOption(kTool, *v, o.port))
                 return 2;
-            if (tools::SerialPath(*v).empty())
-                return tools::UsageError(kTool,
-                                         "--port: not a COM port: '" + std::string(*v) + "'");
-            o.port = std::string(*v);
         } else if (opt == "--baud") {
             auto v = value("a rate or auto");
-            if (!v)
+            if (!v || !tools::ReadBaudOption(kTool, *v, o.baud))
                 return 2;
-            if (*v != "auto") {
-                auto n = tools::ParseInteger(*v, 300, 921600);
-                if (!n)
-                    return tools::UsageError(kTool,
-                                             "--baud: not a rate: '" + std::string(*v) + "'");
-                o.baud = static_cast<int>(*n);
-            }
         } else if (opt == "--odometer-file") {
             auto v = value("a file");
             if (!v)
