@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -374,6 +376,39 @@ TEST(RecorderProcess, AFirstStartChoosesTheProjectsCompressor) {
         ASSERT_EQ(recorder.Exit(12), 0);
     }
     EXPECT_EQ(Read(12, "VCodec").data, Text(""));
+}
+
+// A recorder busy past the sender's wait still gets the word from its queue:
+// the sender says so and counts it delivered, as the installer relies on.
+TEST(RecorderProcess, ABusyRecorderGetsTheWordAndTheSenderCountsItDelivered) {
+    static HWND window = nullptr;
+    static std::atomic<bool> got{false};
+    std::thread owner([] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+            if (m != WM_COPYDATA)
+                return DefWindowProcA(w, m, wp, lp);
+            Sleep(7000);  // past the sender's 5-s wait
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+            got = std::string(static_cast<const char*>(data->lpData), data->cbData) == "Exit";
+            return TRUE;
+        };
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "BusyRecorder";
+        RegisterClassA(&wc);
+        window = CreateWindowA(wc.lpszClassName, Title(14).c_str(), WS_OVERLAPPED, 0, 0, 50, 50,
+                               nullptr, nullptr, wc.hInstance, nullptr);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+    });
+    ASSERT_TRUE(WaitUntil([] { return window != nullptr; }, 5000));
+    std::string output;
+    EXPECT_EQ(Send("--instance 14 Exit", &output), 0) << output;
+    EXPECT_NE(output.find("busy"), std::string::npos) << output;
+    EXPECT_TRUE(WaitUntil([] { return got.load(); }, 5000));
+    PostMessageA(window, WM_QUIT, 0, 0);
+    owner.join();
 }
 
 // Which files the limits and the archive take, and name clashes in the
